@@ -1,0 +1,29 @@
+# Thin wrapper over CMake + Ninja. `make` builds into build/.
+BUILD_DIR ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: all build configure deps test demo clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure:
+	@cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR)
+
+# Installs what is missing, builds, and runs every test.
+test: deps
+	@$(MAKE) --no-print-directory build
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 600
+
+# Runs the agent end to end on this machine.
+demo: deps
+	@$(MAKE) --no-print-directory build
+	@scripts/demo $(BUILD_DIR)
+
+clean:
+	@rm -rf $(BUILD_DIR)

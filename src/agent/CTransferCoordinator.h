@@ -1,0 +1,78 @@
+// Drives one inventory run: configuration, the hardware then the software
+// inventory, the upload of both data files and the clean-up.
+#pragma once
+
+#include "agent/CAbstractListener.h"
+#include "inventory/hardware/WmiStruct.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+class CHWInfoManager;
+class CSWInfoManager;
+
+class CTransferCoordinator : public CAbstractListener {
+ public:
+  CTransferCoordinator();
+  ~CTransferCoordinator();
+  CTransferCoordinator(const CTransferCoordinator&) = delete;
+  CTransferCoordinator& operator=(const CTransferCoordinator&) = delete;
+
+  void setSrcDir(const std::string& dir);
+  void setDestDir(const std::string& dir);
+  void setConfigDir(const std::string& dir);
+  void setVersion(const std::string& version);
+
+  // Sets the source folder, then reads Config.ini.
+  void init(const std::string& dir);
+  // Produces the hardware then the software data file.
+  void start();
+  // Sends the data files to the configured server; false when anything failed.
+  bool upload();
+  // Frees the managers and the record and deletes the data files.
+  void cleanup();
+
+  void addListener(CAbstractListener* listener);
+  // Leaves the coordinator as its own only listener.
+  void clearListeners();
+
+  // Messages: printed on standard output and handed to every listener.
+  void sendMessage(const std::string& text, const std::map<std::string, std::string>& params);
+  void sendProgress(unsigned int uploaded, unsigned int total);
+  void onMessage(const std::string& text, const std::map<std::string, std::string>& params) override;
+  void onMessage(const std::string& text) override;
+  // Appends one stamped entry to operations.log in the destination folder.
+  void log(const std::string& entry);
+
+  // Configuration (Config.ini: host, port, secure flag, login, password).
+  void loadConfigIni();
+  bool isDestDirRequired() const;
+  bool isValidSourceFolder() const;
+  bool isValidDestFolder() const;
+
+  // The data files of this run, hardware first.
+  const std::vector<std::string>& outFiles() const { return vecOutFiles; }
+  const std::string& destDir() const { return strDestDir; }
+
+ private:
+  // The server address: http[s]://host[:port]
+  std::string serverAddress() const;
+
+  std::map<std::string, std::string> mapParams;
+  std::string strSrcDir;
+  std::string strDestDir;
+  std::string strConfigDir;
+  std::vector<std::string> vecOutFiles;
+  std::string strVersion;
+  std::string strHost;
+  std::string strPort;
+  bool bSecure = false;
+  std::string strLogin;
+  std::string strPassword;
+  tagWMISTRUCT* pWmiStruct = nullptr;
+  CHWInfoManager* pHWManager = nullptr;
+  CSWInfoManager* pSWManager = nullptr;
+  std::set<CAbstractListener*> setListeners;
+};

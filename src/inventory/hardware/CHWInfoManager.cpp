@@ -1,0 +1,58 @@
+#include "inventory/hardware/CHWInfoManager.h"
+
+#include "util/utils.h"
+
+#include <ctime>
+
+CHWInfoManager::CHWInfoManager(const std::string& srcDir, const std::string& destDir, tagWMISTRUCT& record)
+    : CBaseInfoManager(srcDir, destDir, &record) {}
+
+CHWInfoManager::~CHWInfoManager() = default;
+
+int CHWInfoManager::qzFileNumber() { return 12; }
+
+bool CHWInfoManager::load() {
+  header.tmStart = std::time(nullptr);
+  // Only the collection script on macOS writes this file; nothing else
+  // decides the platform.
+  if (wmi::entryExists(source("hardware.xml")))
+    loadForMac();
+  else
+    loadForLinux();
+  header.tmEnd = std::time(nullptr);
+  return true;
+}
+
+void CHWInfoManager::loadForMac() {
+  tagWMISTRUCT& record = *pWmiStruct;
+  loadSysInfo_mac(record);
+  loadMemInfo_mac(record);
+  loadDiskInfo_mac(record);
+  loadPartitionInfo_mac(record);
+  loadVgaInfo_mac(record);
+  loadNicInfo_mac(record);
+}
+
+void CHWInfoManager::loadForLinux() {
+  tagWMISTRUCT& record = *pWmiStruct;
+  loadSysInfo(record);
+  loadCpuInfo(record);
+  loadMemInfo(record);
+  loadDiskInfo(record);
+  loadPartitionInfo(record);
+  loadVgaInfo(record);
+  loadNicInfo(record);
+}
+
+void CHWInfoManager::buildHeader() {
+  const tagWMIINFOSTRUCT& system = systemRecord();
+  header.strMagic = "QZ20";
+  header.dwFormatVersion = 10008;
+  header.dwReserved = 0;
+  header.strComputerName = system.strComputerName;
+  header.dwFileNumber = static_cast<unsigned int>(qzFileNumber());
+  header.strAgentVersion = strVersion;
+  header.dwKindCode = 5;
+  header.dwExtCode = 1;
+  header.strUUID = system.strUUID;
+}

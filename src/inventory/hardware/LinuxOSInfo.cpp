@@ -1,0 +1,4 @@
+#include "inventory/hardware/CHWInfoManager.h"
+
+void CHWInfoManager::loadOSInfo(tagWMIINFOSTRUCT& /*info*/) {}
+

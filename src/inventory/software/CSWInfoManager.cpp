@@ -1,0 +1,67 @@
+#include "inventory/software/CSWInfoManager.h"
+
+#include "inventory/DataFileWriter.h"
+
+#include <boost/filesystem/operations.hpp>
+
+#include <ctime>
+
+namespace {
+
+// Like the hardware manager, a failing status query other than "not found"
+// is a filesystem error for the caller.
+bool present(const boost::filesystem::path& path) { return boost::filesystem::exists(path); }
+
+}  // namespace
+
+CSWInfoManager::CSWInfoManager(const std::string& srcDir, const std::string& destDir, tagWMISTRUCT& wmi)
+    : CBaseInfoManager(srcDir, destDir, &wmi) {}
+
+CSWInfoManager::~CSWInfoManager() = default;
+
+int CSWInfoManager::qzFileNumber() { return 1; }
+
+bool CSWInfoManager::load() {
+  header.tmStart = std::time(nullptr);
+  vecApplications.clear();
+  if (present(source("app"))) {
+    if (present(source("hardware.xml")))
+      loadForMac(vecApplications);
+    else if (present(source("app_install")))
+      loadForUbuntu(vecApplications);
+    else
+      loadForRestDists(vecApplications);
+  }
+  header.tmEnd = std::time(nullptr);
+  return true;
+}
+
+void CSWInfoManager::buildHeader() {
+  const tagWMIINFOSTRUCT& system = systemRecord();
+  header.strMagic = "QZ20";
+  header.dwFormatVersion = 10004;
+  header.dwReserved = 0;
+  header.strComputerName = system.strComputerName;
+  header.dwFileNumber = static_cast<unsigned int>(qzFileNumber());
+  header.strAgentVersion = strVersion;
+  header.dwKindCode = 1;
+  header.dwExtCode = 1;
+  header.strUUID = system.strUUID;
+}
+
+bool CSWInfoManager::encodeInfo(const boost::filesystem::path& file) {
+  CDataFileWriter out(file);
+  buildHeader();
+  out.header(header);
+  out.list(vecApplications, [&](const tagAPPLIDATASTRUCT& application) {
+    out.time(application.tmInstall);
+    out.text(application.strName);
+    out.text(application.strReserved1);
+    out.text(application.strVersion);
+    out.text(application.strReserved2);
+    out.dword(application.dwReserved);
+  });
+  out.dword(0);
+  out.endMarker();
+  return true;
+}

@@ -1,0 +1,3 @@
+#include "inventory/software/CSWInfoManager.h"
+
+void CSWInfoManager::loadForMac(std::vector<tagAPPLIDATASTRUCT>& /*applications*/) {}

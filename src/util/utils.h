@@ -1,0 +1,57 @@
+// Small helpers shared by the collectors and the driver: readers for the
+// collected files, text trimming and formatting, local time stamps and the
+// UTF-8 to Shift-JIS conversion of the data files.
+#pragma once
+
+#include <boost/filesystem/path.hpp>
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace wmi {
+
+// Key/value pairs of a "key: value" file, both sides trimmed; the last
+// occurrence of a key wins. Only the first 511 bytes of a line are read (the
+// rest of a longer line is skipped); a missing file gives an empty map.
+std::map<std::string, std::string> parseMap(const boost::filesystem::path& file);
+
+// First line of a file (any length), trimmed; empty when the file is missing.
+std::string singleLine(const boost::filesystem::path& file);
+
+// The text without leading and trailing blanks, tabs, CR, LF, VT and FF.
+std::string trim(const std::string& text);
+
+// Shift-JIS form of a UTF-8 text (composed to NFC first). Characters without a
+// Shift-JIS form are transliterated or dropped; input that is not valid UTF-8
+// is returned unchanged.
+std::string UTF8toSJIS(const std::string& text);
+
+// printf-style formatting, cut to 511 bytes.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// The current local time formatted with strftime; empty when it exceeds 79 bytes.
+std::string currentTime(const std::string& fmt);
+
+// Calls `onLine` for each line of `file` that ends with a line feed, in order.
+// Reading stops at end of file, so an unterminated last line is not seen;
+// a missing or unreadable file gives no lines.
+void forEachTerminatedLine(const boost::filesystem::path& file,
+                           const std::function<void(const std::string&)>& onLine);
+
+// Splits at every single blank; neighbouring blanks give empty fields.
+std::vector<std::string> splitAtBlanks(const std::string& text);
+
+// True when the path exists as any kind of entry; a failing status query
+// counts as absent.
+bool entryExists(const boost::filesystem::path& path);
+
+}  // namespace wmi
+
+namespace wmi {
+
+// UTF-8 form of a Shift-JIS text; bytes that do not decode become U+FFFD.
+// Used to show data files to people.
+std::string SJIStoUTF8(const std::string& text);
+
+}  // namespace wmi

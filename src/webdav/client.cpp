@@ -1,0 +1,1 @@
+#include "webdav/client.h"

@@ -1,0 +1,3 @@
+// A small WebDAV client over libcurl: connection options, a reachability
+// check and an upload from a stream.
+#pragma once
