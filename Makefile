@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure deps test demo clean
+.PHONY: all build configure deps test demo package clean
 
 all: build
 
@@ -25,5 +25,13 @@ demo: deps
 	@$(MAKE) --no-print-directory build
 	@scripts/demo $(BUILD_DIR)
 
+# The Debian package (build-pkg/packages/*.deb) and the deploy-folder tarball.
+package: deps
+	@$(MAKE) --no-print-directory build
+	@cd $(BUILD_DIR) && cpack -G TGZ >/dev/null && ls packages/*.tar.gz
+	@cmake -S . -B build-pkg -G Ninja -DQZ_PACKAGE_LAYOUT=ON -DQZ_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-pkg
+	@cd build-pkg && cpack -G DEB >/dev/null && ls packages/*.deb
+
 clean:
-	@rm -rf $(BUILD_DIR)
+	@rm -rf $(BUILD_DIR) build-pkg
