@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure deps test demo package clean
+.PHONY: all build configure deps test demo bench package clean
 
 all: build
 
@@ -24,6 +24,14 @@ test: deps
 demo: deps
 	@$(MAKE) --no-print-directory build
 	@scripts/demo $(BUILD_DIR)
+
+# Times the agent on generated inputs of the largest machines, with baselines.
+bench: deps
+	@$(MAKE) --no-print-directory build
+	@bench/generate.py $(BUILD_DIR)/bench-input
+	@bench/generate.py $(BUILD_DIR)/bench-input-half --apps 2500 --packages 2500 --log-lines 100000
+	@mv $(BUILD_DIR)/bench-input-half/linux $(BUILD_DIR)/bench-input/linux-half && rm -rf $(BUILD_DIR)/bench-input-half
+	@bench/run.py $(BUILD_DIR) $(BUILD_DIR)/bench-input
 
 # The Debian package (build-pkg/packages/*.deb) and the deploy-folder tarball.
 package: deps
