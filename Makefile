@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure deps test demo bench package clean
+.PHONY: all build configure deps test unit-test sanitize fuzz demo bench package clean
 
 all: build
 
@@ -15,10 +15,27 @@ configure:
 build: configure
 	@cmake --build $(BUILD_DIR)
 
-# Installs what is missing, builds, and runs every test.
+FUZZ_SECONDS ?= 60
+
+# Installs what is missing, builds, and runs every test: the test suite, the
+# same suite under AddressSanitizer + UndefinedBehaviorSanitizer, and each
+# fuzz target for FUZZ_SECONDS.
 test: deps
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory unit-test
+	@$(MAKE) --no-print-directory sanitize
+	@$(MAKE) --no-print-directory fuzz
+
+unit-test: build
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 600
+
+sanitize:
+	@cmake -S . -B build-asan -G Ninja -DQZ_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build-asan
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build-asan --output-on-failure --timeout 900
+
+fuzz:
+	@scripts/fuzz $(FUZZ_SECONDS)
 
 # Runs the agent end to end on this machine.
 demo: deps
@@ -42,4 +59,4 @@ package: deps
 	@cd build-pkg && cpack -G DEB >/dev/null && ls packages/*.deb
 
 clean:
-	@rm -rf $(BUILD_DIR) build-pkg
+	@rm -rf $(BUILD_DIR) build-pkg build-asan build-fuzz
