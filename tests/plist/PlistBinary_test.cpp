@@ -1,0 +1,185 @@
+// The binary reader against hand-assembled files: each object kind, the
+// count rule, and every malformed shape, which must fail with Plist::Error
+// without reading outside the buffer.
+#include "plist/Plist.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Objects = std::vector<std::string>;
+
+struct Layout {
+  int refSize = 1;
+  int offsetSize = 1;
+  std::uint64_t topObject = 0;
+};
+
+std::string bigEndian(std::uint64_t value, int width) {
+  std::string out(static_cast<std::size_t>(width), '\0');
+  for (int i = width - 1; i >= 0; --i, value >>= 8) out[static_cast<std::size_t>(i)] = static_cast<char>(value & 0xFF);
+  return out;
+}
+
+std::string trailer(const Layout& layout, std::size_t objects, std::uint64_t offsetTableOffset) {
+  return std::string(6, '\0') + static_cast<char>(layout.offsetSize) + static_cast<char>(layout.refSize) +
+         bigEndian(objects, 8) + bigEndian(layout.topObject, 8) + bigEndian(offsetTableOffset, 8);
+}
+
+// "bplist00", the objects one after another, their offset table, the trailer.
+std::string assemble(const Objects& objects, Layout layout = Layout()) {
+  std::string data = "bplist00";
+  std::string offsets;
+  for (const std::string& object : objects) {
+    offsets += bigEndian(data.size(), layout.offsetSize);
+    data += object;
+  }
+  const std::uint64_t tableOffset = data.size();
+  return data + offsets + trailer(layout, objects.size(), tableOffset);
+}
+
+std::string bytes(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out += static_cast<char>(v);
+  return out;
+}
+
+boost::any read(const std::string& buffer) {
+  boost::any value;
+  Plist::readPlist(buffer.data(), static_cast<long long>(buffer.size()), value);
+  return value;
+}
+
+template <typename T>
+T readAs(const std::string& buffer) {
+  return boost::any_cast<T>(read(buffer));
+}
+
+std::string errorOf(const std::string& buffer) {
+  try {
+    read(buffer);
+  } catch (const Plist::Error& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+using Dict = std::map<std::string, boost::any>;
+using Array = std::vector<boost::any>;
+
+}  // namespace
+
+TEST(BinaryPlist, IntegersAreUnsignedBelowEightBytesAndLow64BitsAbove) {
+  EXPECT_EQ(255, readAs<long long>(assemble({bytes({0x10, 0xFF})})));
+  EXPECT_EQ(-2, readAs<long long>(assemble({bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE})})));
+  EXPECT_EQ(4294967295LL, readAs<long long>(assemble({bytes({0x12, 0xFF, 0xFF, 0xFF, 0xFF})})));
+  const std::string wide = bytes({0x14}) + bigEndian(0x0102030405060708ULL, 8) + bigEndian(42, 8);
+  EXPECT_EQ(42, readAs<long long>(assemble({wide})));
+}
+
+TEST(BinaryPlist, RealsOfFourAndEightBytesAndDatesFrom2001) {
+  EXPECT_EQ(1.5, readAs<double>(assemble({bytes({0x23, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0})})));
+  EXPECT_EQ(1.5, readAs<double>(assemble({bytes({0x22, 0x3F, 0xC0, 0, 0})})));
+  EXPECT_EQ(978307200, readAs<Plist::Date>(assemble({bytes({0x33, 0, 0, 0, 0, 0, 0, 0, 0})})).timeAsEpoch());
+  // 2021-03-04T10:20:30Z is 636546030 seconds after 2001-01-01.
+  const std::string date = bytes({0x33, 0x41, 0xC2, 0xF8, 0x75, 0xF7, 0x00, 0x00, 0x00});
+  EXPECT_EQ(1614853230, readAs<Plist::Date>(assemble({date})).timeAsEpoch());
+}
+
+TEST(BinaryPlist, StringsDataAndTheExtendedCount) {
+  const std::string twenty = "abcdefghijklmnopqrst";
+  EXPECT_EQ(twenty, readAs<std::string>(assemble({bytes({0x5F, 0x10, 0x14}) + twenty})));
+  EXPECT_EQ("abc", readAs<std::string>(assemble({bytes({0x53}) + "abc"})));
+  const std::string japanese = bytes({0x63, 0x65, 0xE5, 0x67, 0x2C, 0x8A, 0x9E});  // 日本語
+  EXPECT_EQ("日本語", readAs<std::string>(assemble({japanese})));
+  EXPECT_EQ(std::vector<char>({'A', 'B', 'C'}), readAs<std::vector<char>>(assemble({bytes({0x43}) + "ABC"})));
+  EXPECT_EQ(true, readAs<bool>(assemble({bytes({0x09})})));
+  EXPECT_EQ(false, readAs<bool>(assemble({bytes({0x08})})));
+}
+
+TEST(BinaryPlist, ContainersWithKeysInByteOrderAndTheLaterDuplicateWinning) {
+  const Objects objects = {bytes({0xD3, 1, 2, 3, 4, 5, 6}), bytes({0x51}) + "a", bytes({0x51}) + "B",
+                           bytes({0x51}) + "a", bytes({0x10, 1}), bytes({0xA0}), bytes({0x10, 3})};
+  const Dict dict = readAs<Dict>(assemble(objects));
+  ASSERT_EQ(2u, dict.size());
+  EXPECT_EQ("B", dict.begin()->first);
+  EXPECT_TRUE(boost::any_cast<Array>(dict.at("B")).empty());
+  EXPECT_EQ(3, boost::any_cast<long long>(dict.at("a")));
+  EXPECT_TRUE(readAs<Dict>(assemble({bytes({0xD0})})).empty());
+}
+
+TEST(BinaryPlist, TwoByteReferencesAndOffsetsAndATopObjectOtherThanZero) {
+  Layout layout;
+  layout.refSize = 2;
+  layout.offsetSize = 2;
+  layout.topObject = 1;
+  const Array array = readAs<Array>(assemble({bytes({0xA2, 0, 1, 0, 2}), bytes({0x10, 7}), bytes({0x51}) + "x"}, layout));
+  ASSERT_EQ(2u, array.size());
+  EXPECT_EQ(7, boost::any_cast<long long>(array[0]));
+  EXPECT_EQ("x", boost::any_cast<std::string>(array[1]));
+}
+
+TEST(BinaryPlist, ErrorTextsOfTheFormat) {
+  EXPECT_EQ("Plist: null byte encountered, unsure how to parse", errorOf(assemble({bytes({0x00})})));
+  EXPECT_EQ("Plist: fill byte encountered, unsure how to parse", errorOf(assemble({bytes({0x0F})})));
+  EXPECT_EQ(std::string("Plist: unknown header \x05"), errorOf(assemble({bytes({0x05})})));
+  EXPECT_EQ("This type is not supported", errorOf(assemble({bytes({0xA1, 1}), bytes({0x80, 1})})));
+  EXPECT_EQ("Error parsing dictionary.  Key can't be parsed as a string",
+            errorOf(assemble({bytes({0xD1, 1, 1}), bytes({0x10, 1})})));
+  std::string cutTable = assemble({bytes({0x10, 1}), bytes({0x10, 2})}, Layout{1, 2, 0});
+  // Shorten the offset table by one byte: its last entry is cut short.
+  const std::size_t tableStart = 8 + 4;
+  cutTable.erase(tableStart + 3, 1);
+  cutTable.replace(cutTable.size() - 8, 8, bigEndian(tableStart, 8));
+  EXPECT_EQ("Out of bounds getRange", errorOf(cutTable));
+  EXPECT_EQ("Out of bounds getRange", errorOf(assemble({bytes({0x13, 1, 2})})));
+}
+
+TEST(BinaryPlist, MalformedStructureFailsCleanly) {
+  EXPECT_NE("no error", errorOf("bplist00" + std::string(31, '\0')));  // shorter than signature and trailer
+  std::string beyond = assemble({bytes({0x10, 1})});
+  beyond.replace(beyond.size() - 8, 8, bigEndian(1u << 30, 8));
+  EXPECT_NE("no error", errorOf(beyond));  // offset table beyond the data
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x10, 1})}, Layout{1, 0, 0})));  // offsets of 0 bytes
+  EXPECT_NE("no error", errorOf(assemble({bytes({0xA1, 9})})));                   // reference outside the table
+  std::string wildOffset = assemble({bytes({0x10, 1})});
+  wildOffset[wildOffset.size() - 33] = static_cast<char>(0xF0);                  // offset outside the objects
+  EXPECT_NE("no error", errorOf(wildOffset));
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x5F, 0x13}) + bigEndian(1ULL << 62, 8)})));  // count too large
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x6F, 0x13}) + bigEndian(~0ULL, 8)})));       // negative count
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x5F, 0x51}) + "x"})));  // extended count not an integer
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x21, 0, 0})})));        // a two-byte real
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x33, 0x7F, 0xF0, 0, 0, 0, 0, 0, 0})})));  // infinite date
+}
+
+TEST(BinaryPlist, ContainersThatContainThemselvesAreRefused) {
+  EXPECT_NE("no error", errorOf(assemble({bytes({0xA1, 0})})));
+  EXPECT_NE("no error", errorOf(assemble({bytes({0xA1, 1}), bytes({0xD1, 2, 0}), bytes({0x51}) + "k"})));
+}
+
+TEST(BinaryPlist, SharedContainersCannotExpandWithoutBound) {
+  // Each array holds the next one twice: 2^40 values from a few dozen bytes.
+  Objects objects;
+  for (int i = 0; i < 40; ++i) objects.push_back(bytes({0xA2, i + 1, i + 1}));
+  objects.push_back(bytes({0x10, 1}));
+  EXPECT_NE("no error", errorOf(assemble(objects)));
+  // Sharing within reason is fine: one string referenced by three arrays.
+  const Array shared = readAs<Array>(assemble({bytes({0xA2, 1, 1}), bytes({0xA2, 2, 2}), bytes({0x51}) + "s"}));
+  EXPECT_EQ(2u, boost::any_cast<Array>(shared[1]).size());
+}
+
+TEST(BinaryPlist, NestingDeeperThan512LevelsIsRefused) {
+  Objects objects;
+  for (int i = 0; i < 600; ++i) objects.push_back(bytes({0xA1, 0, 0}).substr(0, 1) + bigEndian(i + 1, 2));
+  objects.push_back(bytes({0xA0}));
+  EXPECT_NE("no error", errorOf(assemble(objects, Layout{2, 2, 0})));
+}
+
+TEST(BinaryPlist, LoneSurrogateIsAPlistError) {
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x61, 0xD8, 0x00})})));
+  EXPECT_NE("no error", errorOf(assemble({bytes({0x62, 0x00, 0x41, 0xDC, 0x00})})));
+}
