@@ -34,10 +34,3 @@ TEST(Request, ProxyPasswordWithoutLoginDisablesTheProxy) {
   EXPECT_FALSE(proxyUsed({{"proxy_hostname", proxy}, {"proxy_password", "q"}}));
   EXPECT_FALSE(proxyUsed({{"proxy_login", "p"}}));
 }
-
-TEST(Request, SetReportsWhatLibcurlRefuses) {
-  const Request plain(WebDAV::dict_t{});
-  EXPECT_TRUE(plain.set(CURLOPT_URL, "http://127.0.0.1/"));
-  EXPECT_TRUE(plain.set(CURLOPT_NOPROGRESS, 1));  // an int is widened to long
-  EXPECT_FALSE(plain.set(CURLOPT_SSLVERSION, 1000));
-}
