@@ -1,15 +1,69 @@
-// Sends the data files of the run into the server's spool folder.
+// Sends the data files of the run into the server's spool folder: one
+// PROPFIND on the spool root, then one PUT per data file, hardware first.
 #include "agent/CTransferCoordinator.h"
 
-#include "util/utils.h"
+#include "webdav/client.h"
+
+#include <boost/filesystem/fstream.hpp>
+#include <boost/filesystem/operations.hpp>
+
+#include <memory>
+
+namespace {
+
+namespace fs = boost::filesystem;
+
+const char kSpoolRoot[] = "/SPOOL/";
+const char kSpoolFolder[] = "/agent/decryptdata/";
+
+bool isDataFile(const std::string& path) { return fs::path(path).filename().string().compare(0, 3, "QZ-") == 0; }
+
+// A file that has gone missing or cannot be measured counts as empty here;
+// its upload then fails.
+unsigned int sizeOf(const fs::path& file) {
+  boost::system::error_code ec;
+  const boost::uintmax_t size = fs::file_size(file, ec);
+  return ec ? 0 : static_cast<unsigned int>(size);
+}
+
+}  // namespace
 
 bool CTransferCoordinator::upload() {
   if (isDestDirRequired()) {  // no Config.ini: nothing to send
     sendProgress(100, 100);
     return true;
   }
-  sendMessage(serverAddress() + " に接続失敗しました。", mapParams);
-  return false;
+  const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init({{"webdav_hostname", serverAddress()},
+                                                                     {"webdav_login", strLogin},
+                                                                     {"webdav_password", strPassword},
+                                                                     {"webdav_root", kSpoolRoot}}));
+  if (!client->check("/")) {
+    sendMessage(serverAddress() + " に接続失敗しました。", mapParams);
+    return false;
+  }
+
+  std::vector<fs::path> sendList;
+  unsigned int total = 0;
+  for (const std::string& file : vecOutFiles) {
+    if (!isDataFile(file)) continue;
+    sendList.push_back(file);
+    total += sizeOf(file);
+  }
+  if (total == 0) sendProgress(100, 100);
+
+  bool result = true;
+  unsigned int sent = 0;
+  for (const fs::path& file : sendList) {
+    fs::ifstream in(file, std::ios::binary);
+    // A data file that cannot be opened is a failed upload like any other.
+    const std::string remote = std::string(kSpoolFolder) + "/" + file.filename().string();
+    if (in.is_open() && client->upload_from(remote, in))
+      sent += sizeOf(file);
+    else
+      result = false;
+    sendProgress(sent, total);
+  }
+  return result;
 }
 
 std::string CTransferCoordinator::serverAddress() const {

@@ -1,3 +1,45 @@
-// A small WebDAV client over libcurl: connection options, a reachability
-// check and an upload from a stream.
+// A small WebDAV client over libcurl: a resource check and an upload from a
+// stream, below a root folder of one server. Every operation runs one
+// request synchronously on the calling thread and reports by its result;
+// nothing is thrown.
 #pragma once
+
+#include "webdav/options.h"
+
+#include <curl/curl.h>
+
+#include <istream>
+#include <string>
+
+namespace WebDAV {
+
+// Upload progress: the user pointer given with it, then the download total
+// and count and the upload total and count in bytes. A non-zero result
+// aborts the transfer.
+using progress_t = int (*)(void* context, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
+                           curl_off_t ulnow);
+
+class Client {
+ public:
+  // A new client for the options (see options.h); the caller deletes it.
+  static Client* Init(const dict_t& options);
+  // Releases libcurl's global state once no client is left.
+  static void Cleanup();
+
+  virtual ~Client() = default;
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  // PROPFIND (depth 1) on the resource; true for a status from 200 to 299.
+  bool check(const std::string& remote_resource = "/") const;
+
+  // PUT of the rest of the stream's content (from its beginning) into the
+  // remote file. A stream already failed sends nothing and gives false.
+  bool upload_from(const std::string& remote_file, std::istream& stream, progress_t progress = nullptr,
+                   void* context = nullptr) const;
+
+ protected:
+  Client() = default;
+};
+
+}  // namespace WebDAV

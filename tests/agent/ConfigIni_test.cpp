@@ -1,6 +1,7 @@
 // Config.ini read by line position, and the destination it implies.
 #include "agent/CTransferCoordinator.h"
 
+#include "support/SpoolServer.h"
 #include "support/TestFiles.h"
 
 #include <boost/filesystem/operations.hpp>
@@ -50,4 +51,57 @@ TEST(ConfigIni, PresentFileMakesAFreshDestinationInTheTemporaryFolder) {
                                std::regex("qz-transer[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}")));
   EXPECT_TRUE(fs::is_directory(dest));
   EXPECT_TRUE(loaded.coordinator.isValidDestFolder());
+}
+
+namespace {
+
+// Uploads nothing (start was not run) but checks the server, so the address
+// and the account that Config.ini gave become visible.
+std::string failedUploadMessage(LoadedConfig& loaded) {
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(loaded.coordinator.upload());
+  return testing::internal::GetCapturedStdout();
+}
+
+}  // namespace
+
+TEST(ConfigIni, CrLfLinesAreTrimmedAndOneSelectsHttps) {
+  qztest::SpoolOptions options;
+  options.https = true;
+  qztest::SpoolServer server(options);
+  LoadedConfig loaded("127.0.0.1\r\n" + std::to_string(server.port()) + "\r\n1\r\nagent\r\nsecret\r\n");
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(loaded.coordinator.upload());
+  EXPECT_EQ("UPDATE_PROGRESS\n", testing::internal::GetCapturedStdout());
+  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent"}, server.requests(1));
+}
+
+TEST(ConfigIni, SecureFlagIsExactlyOneAfterTrimming) {
+  const std::string port = std::to_string(qztest::freePort());
+  const std::string failed = "127.0.0.1:" + port + " に接続失敗しました。\n";
+  for (const std::string flag : {" 1 \t", "1"}) {
+    LoadedConfig loaded("127.0.0.1\n" + port + "\n" + flag + "\nu\np\n");
+    EXPECT_EQ("https://" + failed, failedUploadMessage(loaded)) << flag;
+  }
+  for (const std::string flag : {"true", "01", "yes", ""}) {
+    LoadedConfig loaded("127.0.0.1\n" + port + "\n" + flag + "\nu\np\n");
+    EXPECT_EQ("http://" + failed, failedUploadMessage(loaded)) << flag;
+  }
+}
+
+TEST(ConfigIni, MissingLinesGiveEmptyFields) {
+  qztest::SpoolServer server;
+  const std::string port = std::to_string(server.port());
+  LoadedConfig terminated("127.0.0.1\n" + port + "\n");
+  EXPECT_EQ(server.url() + " に接続失敗しました。\n", failedUploadMessage(terminated));
+
+  // An unterminated last line must not be repeated into the later fields:
+  // the login and password stay empty instead of becoming "agent".
+  qztest::SpoolOptions options;
+  options.login = "agent";
+  options.password = "agent";
+  qztest::SpoolServer lenient(options);
+  LoadedConfig unterminated("127.0.0.1\n" + std::to_string(lenient.port()) + "\n0\nagent");
+  EXPECT_EQ(lenient.url() + " に接続失敗しました。\n", failedUploadMessage(unterminated));
+  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 401 agent"}, lenient.requests(1));
 }
