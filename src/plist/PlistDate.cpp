@@ -2,6 +2,7 @@
 
 #include "plist/Plist.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -43,22 +44,24 @@ Date::Date(int month, int day, int year, int hour, int minute, int second, bool 
 }
 
 void Date::set(int month, int day, int year, int hour, int minute, int second, bool UTC) {
-  long long seconds;
   if (UTC) {
-    seconds = utcSeconds(month, day, year, hour, minute, second);
-  } else {
-    std::tm local{};
-    local.tm_sec = second;
-    local.tm_min = minute;
-    local.tm_hour = hour;
-    local.tm_mday = day;
-    local.tm_mon = month - 1;
-    local.tm_year = year - 1900;
-    local.tm_isdst = -1;  // the zone's rule for that day, not today's
-    seconds = std::mktime(&local);
+    _time = static_cast<time_t>(utcSeconds(month, day, year, hour, minute, second));
+    return;
   }
-  if (seconds < -1) throw Error("Plist::Date::set() date invalid");
-  _time = static_cast<time_t>(seconds);
+  std::tm local{};
+  local.tm_sec = second;
+  local.tm_min = minute;
+  local.tm_hour = hour;
+  local.tm_mday = day;
+  local.tm_mon = month - 1;
+  local.tm_year = year - 1900;
+  local.tm_isdst = -1;  // the zone's rule for that day, not today's
+  errno = 0;
+  const time_t seconds = std::mktime(&local);
+  // -1 is also a real second (1969-12-31T23:59:59 UTC): only a reported
+  // failure makes the date invalid.
+  if (seconds == -1 && errno != 0) throw Error("Plist::Date::set() date invalid");
+  _time = seconds;
 }
 
 void Date::setToCurrentTime() { _time = time(nullptr); }

@@ -13,8 +13,9 @@ class Date {
   Date(int month, int day, int year, int hour, int minute, int second, bool UTC);
 
   // Note the order: month, day, year. With UTC false the fields are local
-  // time. Fields out of range carry over (month 13 is January of the next
-  // year). A time before 1969-12-31T23:59:59 throws Plist::Error.
+  // time, and a time the system cannot represent throws Plist::Error. Fields
+  // out of range carry over (month 13 is January of the next year). Times
+  // before 1970 are as valid as any other.
   void set(int month, int day, int year, int hour, int minute, int second, bool UTC);
   void setToCurrentTime();
 

@@ -59,8 +59,9 @@ TEST(PlistDate, FieldsCarryOverAndMissingFieldsComeFromTheEpoch) {
   EXPECT_EQ(fromText("2024-03-01T00:00:00Z").timeAsEpoch(), fromText("2024-02-29T00:00:00Z").timeAsEpoch() + 86400);
   EXPECT_EQ(fromText("2021-03-01T00:00:00Z").timeAsEpoch(), fromText("2021-03").timeAsEpoch());
   EXPECT_EQ(0, fromText("not a date").timeAsEpoch());
-  EXPECT_EQ(-1, fromText("1969-12-31T23:59:59Z").timeAsEpoch());
-  EXPECT_THROW(fromText("1969-12-31T23:59:58Z"), Plist::Error);
+  // Dates before 1970 are read as they are, as the binary form reads them.
+  EXPECT_EQ(-2, fromText("1969-12-31T23:59:58Z").timeAsEpoch());
+  EXPECT_EQ(-2177452800, fromText("1901-01-01T00:00:00Z").timeAsEpoch());
   EXPECT_EQ("9999-12-31T23:59:59Z", fromText("9999-12-31T23:59:59Z").timeAsXMLConvention());
 }
 
