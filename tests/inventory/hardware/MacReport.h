@@ -18,9 +18,11 @@ namespace mactest {
 inline std::string str(const std::string& text) { return "<string>" + text + "</string>"; }
 inline std::string integer(long long number) { return "<integer>" + std::to_string(number) + "</integer>"; }
 
+// Entries with an empty value are left out.
 inline std::string dict(std::initializer_list<std::pair<std::string, std::string>> entries) {
   std::string xml = "<dict>";
-  for (const auto& entry : entries) xml += "<key>" + entry.first + "</key>" + entry.second;
+  for (const auto& entry : entries)
+    if (!entry.second.empty()) xml += "<key>" + entry.first + "</key>" + entry.second;
   return xml + "</dict>";
 }
 
@@ -36,31 +38,16 @@ inline std::string plist(const std::string& root) {
          "<plist version=\"1.0\">\n" + root + "\n</plist>\n";
 }
 
-// A report whose "_items" hold the given elements.
-inline std::string report(const std::string& dataType, std::initializer_list<std::string> items) {
-  return plist(array({dict({{"_SPCommandLineArguments", array({str("/usr/sbin/system_profiler"), str("-xml")})},
-                            {"_dataType", str(dataType)},
-                            {"_detailLevel", integer(-1)},
-                            {"_items", array(items)},
-                            {"_parentDataType", str("SPHardwareDataType")},
-                            {"_properties", dict({{"_name", dict({{"_isColumn", str("NO")}})}})},
+// A report of one data type whose "_items" hold the given elements.
+inline std::string report(std::initializer_list<std::string> items) {
+  return plist(array({dict({{"_dataType", str("SPHardwareDataType")}, {"_detailLevel", integer(-1)},
+                            {"_items", array(items)}, {"_properties", dict({})},
                             {"_timeStamp", "<date>2024-05-13T01:22:47Z</date>"}})}));
-}
-
-// Roots that hold no item list, whatever the collector.
-inline std::vector<std::string> unusableRoots() {
-  return {
-      "<dict><key>_items</key><array><dict><key>_name</key><string>x</string></dict></array></dict>",
-      "<array/>",
-      "<array><string>_items</string></array>",
-      "<array><dict><key>_items</key><dict/></dict></array>",
-      "<array><dict><key>_items</key><array><dict><key>_name</key><string>x</string></dict></array>",  // cut off
-  };
 }
 
 typedef std::map<std::string, std::string> Files;
 
-// Writes `files` into a folder named `folder` and runs one collector of a
+// Writes `files` into a folder named `folder`, then runs one collector of a
 // manager made on it.
 template <typename Manager, typename Result>
 Result collect(void (Manager::*collector)(Result&), const Files& files, const std::string& folder = "result") {
@@ -72,6 +59,19 @@ Result collect(void (Manager::*collector)(Result&), const Files& files, const st
   Result result{};
   (manager.*collector)(result);
   return result;
+}
+
+// Reports that hold no item list: every collector takes nothing from them.
+inline std::vector<std::string> unusableReports() {
+  const std::string item = dict({{"_name", str("x")}, {"platform_UUID", str("x")}, {"_items", array({dict({})})}});
+  return {plist(dict({{"_items", array({item})}})),
+          plist("<array/>"),
+          report({}),
+          plist(array({str("_items"), dict({{"_items", array({item})}})})),
+          plist(array({dict({{"_items", dict({{"x", item}})}})})),
+          plist(array({dict({{"_items", array({item})}})})).substr(0, 300),  // cut off
+          "bplist00" + std::string(40, '\0'),
+          ""};
 }
 
 }  // namespace mactest
