@@ -33,8 +33,9 @@ class Error : public std::runtime_error {
 // file must not exhaust the stack of the recursive readers.
 constexpr int kMaxNesting = 512;
 
-// A regular file (anything else, a folder or a pipe, "Can't open file.").
-// On failure `message` keeps its previous content.
+// Reads a regular file; anything else (missing, a folder, a pipe) fails with
+// "Can't open file.". In every entry point a failed read leaves `message` as
+// it was.
 template <typename T>
 void readPlist(const char* fileName, T& message);
 template <>

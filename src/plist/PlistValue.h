@@ -14,7 +14,7 @@ namespace Plist {
 class Value {
  public:
   Value() = default;
-  Value(const boost::any& value) : value_(&value) {}  // NOLINT: implicit on purpose
+  Value(const boost::any& value) : value_(&value) {}  // implicit on purpose
   Value(const boost::any&& value) = delete;           // would dangle
 
   // The held value when it is exactly of type T, else null.
