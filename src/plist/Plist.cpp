@@ -1,16 +1,125 @@
 #include "plist/Plist.h"
 
+#include "plist/PlistBinary.h"
+#include "plist/base64.h"
+
+#include <boost/filesystem/operations.hpp>
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
 namespace Plist {
 
-template <>
-void readPlist<boost::any>(const char* /*fileName*/, boost::any& /*message*/) {
-  throw Error("Can't open file.");
+namespace {
+
+// Counts the dictionaries and arrays being parsed on this thread; it is back
+// to zero whenever no read is running.
+class NestingGuard {
+ public:
+  NestingGuard() {
+    if (depth_ >= kMaxNesting) throw Error("Plist: XML nesting deeper than 512 levels");
+    ++depth_;
+  }
+  ~NestingGuard() { --depth_; }
+  NestingGuard(const NestingGuard&) = delete;
+  NestingGuard& operator=(const NestingGuard&) = delete;
+
+ private:
+  static thread_local int depth_;
+};
+
+thread_local int NestingGuard::depth_ = 0;
+
+// The value of an element's first child (text or CDATA); empty without one.
+const char* textOf(const pugi::xml_node& node) { return node.first_child().value(); }
+
+boost::any readXml(const char* data, long long size) {
+  pugi::xml_document document;
+  const pugi::xml_parse_result result =
+      document.load_buffer(data, static_cast<std::size_t>(size), pugi::parse_default, pugi::encoding_auto);
+  if (!result) throw Error(std::string("Plist: XML parsed with error ") + result.description());
+  pugi::xml_node top = document.child("plist").first_child();
+  return parse(top);
 }
 
-void readPlist(std::istream& /*stream*/, boost::any& /*message*/) { throw Error("Plist: Empty plist data"); }
+}  // namespace
 
-void readPlist(const char* /*byteArray*/, long long /*size*/, boost::any& /*message*/) {
-  throw Error("Plist: Empty plist data");
+template <>
+void readPlist<boost::any>(const char* fileName, boost::any& message) {
+  // Opening a folder "succeeds" on some systems and a pipe blocks: only a
+  // regular file is read.
+  boost::system::error_code ec;
+  if (fileName == nullptr || !boost::filesystem::is_regular_file(fileName, ec)) throw Error("Can't open file.");
+  std::ifstream stream(fileName, std::ios::in | std::ios::binary);
+  if (!stream) throw Error("Can't open file.");
+  readPlist(stream, message);
+}
+
+void readPlist(std::istream& stream, boost::any& message) {
+  const std::streampos start = stream.tellg();
+  stream.seekg(0, std::ios::end);
+  const std::streampos end = stream.tellg();
+  const long long length = (start == std::streampos(-1) || end == std::streampos(-1))
+                               ? 0
+                               : static_cast<long long>(end - start);
+  if (length <= 0) throw Error("Can't read zero length data");
+  if (length > INT32_MAX) throw Error("Plist: data larger than 2 GiB");
+  stream.seekg(start);
+  std::vector<char> buffer(static_cast<std::size_t>(length), '\0');
+  stream.read(buffer.data(), static_cast<std::streamsize>(length));
+  readPlist(buffer.data(), length, message);
+}
+
+void readPlist(const char* byteArray, long long size, boost::any& message) {
+  if (byteArray == nullptr || size <= 0) throw Error("Plist: Empty plist data");
+  boost::any result = (size >= 8 && std::memcmp(byteArray, "bplist00", 8) == 0) ? readBinaryPlist(byteArray, size)
+                                                                                  : readXml(byteArray, size);
+  message.swap(result);
+}
+
+boost::any parse(pugi::xml_node& node) {
+  const std::string name = node.name();
+  if (name == "dict") return parseDictionary(node);
+  if (name == "array") return parseArray(node);
+  if (name == "string") return std::string(textOf(node));
+  if (name == "integer") return static_cast<long long>(std::strtoll(textOf(node), nullptr, 10));
+  if (name == "real") return std::strtod(textOf(node), nullptr);
+  if (name == "false") return false;
+  if (name == "true") return true;
+  if (name == "data") return base64Decode(textOf(node));
+  if (name == "date") return parseDate(node);
+  throw Error("Plist: XML unknown node type " + name);
+}
+
+dictionary_type parseDictionary(pugi::xml_node& node) {
+  NestingGuard guard;
+  dictionary_type dictionary;
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (std::strcmp(child.name(), "key") != 0) throw Error("Plist: XML dictionary key expected but not found");
+    const std::string key = textOf(child);
+    child = child.next_sibling();
+    if (!child) throw Error("Plist: XML dictionary value expected for key " + key + "but not found");
+    if (std::strcmp(child.name(), "key") == 0)
+      throw Error("Plist: XML dictionary value expected for key " + key + "but found another key node");
+    dictionary[key] = parse(child);  // a repeated key: the last one wins
+  }
+  return dictionary;
+}
+
+array_type parseArray(pugi::xml_node& node) {
+  NestingGuard guard;
+  array_type array;
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) array.push_back(parse(child));
+  return array;
+}
+
+Date parseDate(pugi::xml_node& node) {
+  Date date;
+  date.setTimeFromXMLConvention(textOf(node));
+  return date;
 }
 
 }  // namespace Plist

@@ -1,6 +1,7 @@
-// Property lists (XML and binary) read into a tree of boost::any values:
-// dictionary std::map<std::string, boost::any>, array std::vector<boost::any>,
-// std::string, long long, double, bool, Plist::Date, std::vector<char>.
+// Property lists read into a tree of boost::any values. A value holds exactly
+// one of: dictionary_type, array_type, std::string, long long, double, bool,
+// Plist::Date, data_type. Dictionaries iterate in byte order of their keys.
+// Malformed input of any kind is reported as a Plist::Error.
 #pragma once
 
 #include "plist/PlistDate.h"
@@ -13,24 +14,43 @@
 #include <string>
 #include <vector>
 
+namespace pugi {
+class xml_node;
+}
+
 namespace Plist {
 
 typedef std::map<std::string, boost::any> dictionary_type;
 typedef std::vector<boost::any> array_type;
 typedef std::vector<char> data_type;
 
-// Every malformed input is reported with this exception.
 class Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+// Deeper nesting of dictionaries and arrays is rejected: a corrupt or crafted
+// file must not exhaust the stack of the recursive readers.
+constexpr int kMaxNesting = 512;
+
+// Reads a regular file; anything else (missing, a folder, a pipe) fails with
+// "Can't open file.". In every entry point a failed read leaves `message` as
+// it was.
 template <typename T>
 void readPlist(const char* fileName, T& message);
 template <>
 void readPlist<boost::any>(const char* fileName, boost::any& message);
 
+// The rest of the stream, from its current position.
 void readPlist(std::istream& stream, boost::any& message);
+
+// XML, or binary when the data starts with "bplist00".
 void readPlist(const char* byteArray, long long size, boost::any& message);
+
+// The XML reader over pugixml's DOM; one element each.
+boost::any parse(pugi::xml_node& node);
+dictionary_type parseDictionary(pugi::xml_node& node);
+array_type parseArray(pugi::xml_node& node);
+Date parseDate(pugi::xml_node& node);
 
 }  // namespace Plist

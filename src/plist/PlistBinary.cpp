@@ -5,7 +5,6 @@
 #include <boost/locale/encoding_utf.hpp>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace Plist {
@@ -14,7 +13,6 @@ namespace {
 
 constexpr std::size_t kTrailerSize = 32;
 constexpr std::size_t kSignatureSize = 8;
-constexpr std::size_t kMaxDepth = 512;
 
 [[noreturn]] void fail(const std::string& message) { throw Error(message); }
 
@@ -63,7 +61,7 @@ class ContainerGuard {
   ContainerGuard(const PlistHelperData& d, int objRef) : d_(d) {
     if (std::find(d.activeRefs.begin(), d.activeRefs.end(), objRef) != d.activeRefs.end())
       fail("Plist: container " + std::to_string(objRef) + " contains itself");
-    if (d.activeRefs.size() >= kMaxDepth) fail("Plist: nesting deeper than 512 levels");
+    if (d.activeRefs.size() >= static_cast<std::size_t>(kMaxNesting)) fail("Plist: nesting deeper than 512 levels");
     d.activeRefs.push_back(objRef);
   }
   ~ContainerGuard() { d_.activeRefs.pop_back(); }
@@ -76,7 +74,7 @@ class ContainerGuard {
 
 }  // namespace
 
-boost::any parseBinaryPlist(const char* data, long long size) {
+boost::any readBinaryPlist(const char* data, long long size) {
   if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
   PlistHelperData d;
@@ -162,8 +160,6 @@ double parseBinaryReal(const PlistHelperData& d, int headerPosition) {
 Date parseBinaryDate(const PlistHelperData& d, int headerPosition) {
   checkRange(d.objectTable.size(), static_cast<long long>(headerPosition) + 1, 8);
   const double seconds = bytesToDouble(&d.objectTable[static_cast<std::size_t>(headerPosition) + 1], false);
-  // Far beyond any real date; converting it to whole seconds would overflow.
-  if (!std::isfinite(seconds) || std::fabs(seconds) > 1e15) fail("Plist: date out of range");
   Date date;
   date.setTimeFromAppleEpoch(seconds);
   return date;

@@ -30,8 +30,8 @@ struct PlistHelperData {
   mutable std::int64_t valueBudget = 0;
 };
 
-// Reads a whole buffer that starts with "bplist00".
-boost::any parseBinaryPlist(const char* data, long long size);
+// Reads `size` bytes that start with the signature "bplist00".
+boost::any readBinaryPlist(const char* data, long long size);
 
 void parseTrailer(PlistHelperData& d, const std::vector<unsigned char>& trailer);
 void parseOffsetTable(PlistHelperData& d, const std::vector<unsigned char>& offsetTableBytes);

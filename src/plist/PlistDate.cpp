@@ -1,17 +1,110 @@
 #include "plist/PlistDate.h"
 
+#include "plist/Plist.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
 namespace Plist {
+
+namespace {
+
+constexpr double kAppleEpochOffset = 978307200.0;  // 1970 to 2001, in seconds
+
+long long floorDiv(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar
+// (month 1 to 12).
+long long daysFromCivil(long long year, long long month, long long day) {
+  year -= month <= 2;
+  const long long era = floorDiv(year, 400);
+  const long long yearOfEra = year - era * 400;
+  const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+// The fields read as UTC, with overflowing fields carried as timegm does,
+// computed by hand so that neither the local zone nor TZ is ever consulted.
+long long utcSeconds(int month, int day, int year, int hour, int minute, int second) {
+  const long long monthIndex = static_cast<long long>(month) - 1;
+  const long long fullYear = static_cast<long long>(year) + floorDiv(monthIndex, 12);
+  const long long days = daysFromCivil(fullYear, monthIndex - floorDiv(monthIndex, 12) * 12 + 1, 1) + day - 1;
+  return days * 86400 + static_cast<long long>(hour) * 3600 + static_cast<long long>(minute) * 60 + second;
+}
+
+}  // namespace
 
 Date::Date() { setToCurrentTime(); }
 
-Date::Date(int month, int day, int year, int hour, int minute, int second, bool UTC) {
+Date::Date(int month, int day, int year, int hour, int minute, int second, bool UTC) : _time(0) {
   set(month, day, year, hour, minute, second, UTC);
 }
 
-void Date::set(int, int, int, int, int, int, bool) { _time = 0; }
+void Date::set(int month, int day, int year, int hour, int minute, int second, bool UTC) {
+  if (UTC) {
+    _time = static_cast<time_t>(utcSeconds(month, day, year, hour, minute, second));
+    return;
+  }
+  std::tm local{};
+  local.tm_sec = second;
+  local.tm_min = minute;
+  local.tm_hour = hour;
+  local.tm_mday = day;
+  local.tm_mon = month - 1;
+  local.tm_year = year - 1900;
+  local.tm_isdst = -1;  // the zone's rule for that day, not today's
+  errno = 0;
+  const time_t seconds = std::mktime(&local);
+  // -1 is also a real second (1969-12-31T23:59:59 UTC): only a reported
+  // failure makes the date invalid.
+  if (seconds == -1 && errno != 0) throw Error("Plist::Date::set() date invalid");
+  _time = seconds;
+}
 
 void Date::setToCurrentTime() { _time = time(nullptr); }
 
 time_t Date::timeAsEpoch() const { return _time; }
+
+long long Date::secondsSinceDate(const Date& other) const {
+  return static_cast<long long>(_time) - static_cast<long long>(other._time);
+}
+
+int Date::compare(const Date& a, const Date& b) {
+  if (a._time < b._time) return -1;
+  return a._time == b._time ? 0 : 1;
+}
+
+std::string Date::timeAsXMLConvention() const {
+  std::tm utc{};
+  if (gmtime_r(&_time, &utc) == nullptr) return std::string();
+  char buffer[21];
+  const std::size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return std::string(buffer, length);
+}
+
+void Date::setTimeFromXMLConvention(const std::string& text) {
+  int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &year, &month, &day, &hour, &minute, &second);
+  set(month, day, year, hour, minute, second, true);
+}
+
+void Date::setTimeFromAppleEpoch(double seconds) {
+  const double epoch = seconds + kAppleEpochOffset;
+  // 2^63 exactly; converting a double at or beyond it is undefined.
+  constexpr double kLimit = 9223372036854775808.0;
+  if (std::isnan(epoch))
+    _time = 0;
+  else if (epoch >= kLimit)
+    _time = std::numeric_limits<time_t>::max();
+  else if (epoch < -kLimit)
+    _time = std::numeric_limits<time_t>::min();
+  else
+    _time = static_cast<time_t>(epoch);
+}
+
+double Date::timeAsAppleEpoch() const { return static_cast<double>(_time) - kAppleEpochOffset; }
 
 }  // namespace Plist

@@ -1,3 +1,20 @@
+// macOS: installed applications from system_profiler's applications report.
 #include "inventory/software/CSWInfoManager.h"
 
-void CSWInfoManager::loadForMac(std::vector<tagAPPLIDATASTRUCT>& /*applications*/) {}
+#include "plist/SystemProfiler.h"
+
+void CSWInfoManager::loadForMac(std::vector<tagAPPLIDATASTRUCT>& applications) {
+  const boost::any report = Plist::readReport(source("app"));
+  for (const Plist::Value entry : Plist::itemList(report).elements()) {
+    if (!entry.isDictionary()) continue;
+    tagAPPLIDATASTRUCT application;
+    application.strName = entry["_name"].stringOr("");
+    // Recent systems write "yes"/"no" here; only the integer form is taken.
+    if (const long long* intel = entry["has64BitIntelCode"].get<long long>())
+      application.dwHas64BitIntelCode = static_cast<unsigned int>(*intel);
+    if (const Plist::Date* modified = entry["lastModified"].get<Plist::Date>())
+      application.tmInstall = modified->timeAsEpoch();
+    application.strVersion = entry["version"].stringOr("");
+    if (!application.strName.empty()) applications.push_back(application);
+  }
+}

@@ -1,0 +1,69 @@
+// Whole Mac collections (system_profiler reports and text files) through the
+// coordinator on this machine: both data files read back and compared field
+// by field with what the reports hold (tests/fixtures/macos/expected).
+#include "agent/CTransferCoordinator.h"
+
+#include "inventory/DataFileReader.h"
+#include "support/TestFiles.h"
+
+#include <boost/filesystem/operations.hpp>
+#include <gtest/gtest.h>
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+const fs::path kMacFixtures = fs::path(QZ_FIXTURES_DIR) / "macos";
+
+struct MacRun {
+  std::string hardwareBytes, softwareBytes;
+};
+
+// Copies a fixture Mac into a `result/` folder and runs one inventory over it.
+MacRun runOn(const std::string& fixture) {
+  qztest::ScratchDir dir;
+  const fs::path result = dir.path() / "result";
+  fs::create_directory(result);
+  for (const fs::directory_entry& file : fs::directory_iterator(kMacFixtures / fixture))
+    fs::copy_file(file.path(), result / file.path().filename());
+  CTransferCoordinator coordinator;
+  coordinator.setConfigDir(dir.path().string());
+  coordinator.setDestDir(dir.path().string());
+  coordinator.init(result.string());
+  coordinator.setVersion("1.0.0.0");
+  testing::internal::CaptureStdout();
+  coordinator.start();
+  testing::internal::GetCapturedStdout();
+  const MacRun run{qztest::readFile(coordinator.outFiles().at(0)), qztest::readFile(coordinator.outFiles().at(1))};
+  coordinator.cleanup();
+  return run;
+}
+
+// The decoded file as JSON, its collection times (which vary) set to 0.
+std::string decoded(const std::string& bytes) {
+  tagDECODEDFILE file = decodeDataFile(bytes);
+  EXPECT_LE(file.header.tmStart, file.header.tmEnd);
+  EXPECT_GT(file.header.tmStart, 1700000000);
+  file.header.tmStart = file.header.tmEnd = 0;
+  return dataFileToJson(file);
+}
+
+void expectFiles(const std::string& fixture, const MacRun& run) {
+  EXPECT_EQ(qztest::readFile(kMacFixtures / "expected" / (fixture + ".hardware.json")), decoded(run.hardwareBytes));
+  EXPECT_EQ(qztest::readFile(kMacFixtures / "expected" / (fixture + ".software.json")), decoded(run.softwareBytes));
+}
+
+}  // namespace
+
+TEST(MacInventory, IntelIMacGivesEveryCollectedFieldInComposedShiftJis) {
+  const MacRun run = runOn("imac-2017");
+  expectFiles("imac-2017", run);
+  // Finder names arrive decomposed; the files hold the composed Shift-JIS
+  // ("バックアップ", "プレビュー"), not base letters followed by "?".
+  EXPECT_NE(std::string::npos, run.hardwareBytes.find("\x15/Volumes/\x83\x6F\x83\x62\x83\x4E\x83\x41\x83\x62\x83\x76"));
+  EXPECT_NE(std::string::npos, run.softwareBytes.find(qztest::bytes("\x0A\x83\x76\x83\x8C\x83\x72\x83\x85\x81\x5B\x00\x04" "11.0")));
+}
+
+TEST(MacInventory, AppleSiliconReportsGiveWhatTheirShapesAllow) {
+  expectFiles("macbook-air-m2", runOn("macbook-air-m2"));
+}

@@ -1,0 +1,59 @@
+// Disks and display adapters (volumes and network services: the end-to-end test).
+#include "inventory/hardware/CHWInfoManager.h"
+
+#include "inventory/hardware/MacReport.h"
+
+#include <gtest/gtest.h>
+
+using namespace mactest;
+
+namespace {
+
+std::vector<std::string> adapters(const std::string& video) {
+  std::vector<std::string> out;
+  for (const tagMONITORSTRUCT& m : collect(&CHWInfoManager::loadVgaInfo_mac, {{"video", video}}).vecMonitor)
+    out.push_back(m.strName + "|" + std::to_string(m.dwVideoMemory) + "|" + std::to_string(m.dwHorzResolution) + "x" +
+                  std::to_string(m.dwVertResolution) + "|" + std::to_string(m.dwBitsPerPixel));
+  return out;
+}
+
+}  // namespace
+
+TEST(MacDisks, EveryNamedDiskOfEveryBusInFileOrder) {
+  const auto bus = [](std::initializer_list<std::string> disks) { return report({dict({{"_items", array(disks)}})}); };
+  const auto disk = [](const std::string& name, const std::string& size, const std::string& volumes) {
+    return dict({{"_name", name}, {"size_in_bytes", size}, {"volumes", volumes}});
+  };
+  const std::string ssd = disk(str("APPLE SSD AP0512Z"), integer(500277790720), array({dict({}), str("odd"), dict({})}));
+  const std::vector<tagWMIDISKSTRUCT> disks = collect(
+      &CHWInfoManager::loadDiskInfo_mac,
+      {{"pata_disk.xml", bus({disk(str("APPLE HDD ST1000DM003"), str("1 TB"), dict({}))})},
+       {"nvme_disk.xml", bus({ssd, disk(str(""), integer(2), ""), disk(integer(5), integer(3), ""), str("not a disk")})},
+       {"physical_disk.xml", report({str("not a controller"), dict({}), dict({{"_items", array({ssd})}})})}}).vecDisk;
+  ASSERT_EQ(3u, disks.size());
+  const std::tuple<std::string, long long, unsigned int> expected[] = {
+      {"APPLE SSD AP0512Z", 500277790720, 3}, {"APPLE SSD AP0512Z", 500277790720, 3}, {"APPLE HDD ST1000DM003", 0, 0}};
+  for (std::size_t i = 0; i < disks.size(); ++i)
+    EXPECT_EQ(expected[i], std::make_tuple(disks[i].strModel, disks[i].llSize, disks[i].dwPartitionCount));
+}
+
+TEST(MacVideo, AdapterListedAtItsFirstPixelDepthWithFiguresCarriedOver) {
+  EXPECT_EQ((std::vector<std::string>{"A|1572864|1920x1080|32", "B|1572864|640x480|24", "D|2048|1x2|30"}),
+            adapters("Graphics/Displays:\n\n    A:\n\n      Chipset Model: A\n      VRAM (Dynamic, Max): 1536 MB\n"
+                     "      Displays:\n        Color LCD:\n          Resolution: 1920 x 1080 Retina\n"
+                     "          Pixel Depth: 32-Bit Color (ARGB8888)\n        External:\n          Resolution: 640 x 480\n"
+                     "          Pixel Depth: 8-Bit Color\n"
+                     "    B:\n      Chipset Model: B\n      Pixel Depth: 24-Bit Color (ARGB8888)\n"
+                     "    C, no display:\n      Chipset Model: C\n      VRAM (Total): 2 GB\n"
+                     "    D:\n      Chipset Model: D\n      Pixel Depth: Millions\n      Resolution: 3840x2160, 1 x 2\n"
+                     "      Pixel Depth: colours 30-Bit Color, 10-Bit Color"));
+}
+
+TEST(MacVideo, MegabyteLinesEndCleanly) {
+  const std::string digits(1 << 20, '7');
+  const std::string blanks(1 << 20, ' ');
+  EXPECT_EQ(std::vector<std::string>{"X|0|1x2|16"},
+            adapters("Chipset Model: " + blanks + "X\nResolution: " + digits + " x\nResolution:" + blanks + "1 x 2" +
+                     blanks + "\nPixel Depth: " + digits + "-Bit Colour " + blanks + "16-Bit Color\n" + digits));
+  EXPECT_EQ(std::vector<std::string>{"Y|0|0x0|4294967295"}, adapters("Chipset Model: Y\nPixel Depth: " + digits + "-Bit Color"));
+}
