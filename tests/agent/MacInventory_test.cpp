@@ -5,6 +5,7 @@
 
 #include "inventory/DataFileReader.h"
 #include "support/TestFiles.h"
+#include "util/utils.h"
 
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
@@ -14,17 +15,19 @@ namespace fs = boost::filesystem;
 namespace {
 
 const fs::path kMacFixtures = fs::path(QZ_FIXTURES_DIR) / "macos";
+// The same machines with every property list in binary form (to_binary.py).
+const fs::path kBinaryFixtures = fs::path(QZ_FIXTURES_DIR) / "macos-binary";
 
 struct MacRun {
   std::string hardwareBytes, softwareBytes;
 };
 
 // Copies a fixture Mac into a `result/` folder and runs one inventory over it.
-MacRun runOn(const std::string& fixture) {
+MacRun runOn(const std::string& fixture, const fs::path& fixtures = kMacFixtures) {
   qztest::ScratchDir dir;
   const fs::path result = dir.path() / "result";
   fs::create_directory(result);
-  for (const fs::directory_entry& file : fs::directory_iterator(kMacFixtures / fixture))
+  for (const fs::directory_entry& file : fs::directory_iterator(fixtures / fixture))
     fs::copy_file(file.path(), result / file.path().filename());
   CTransferCoordinator coordinator;
   coordinator.setConfigDir(dir.path().string());
@@ -53,6 +56,20 @@ void expectFiles(const std::string& fixture, const MacRun& run) {
   EXPECT_EQ(qztest::readFile(kMacFixtures / "expected" / (fixture + ".software.json")), decoded(run.softwareBytes));
 }
 
+// The file with its two collection times (bytes of the header) zeroed.
+std::string withoutTimes(const std::string& bytes) {
+  const tagDECODEDFILE file = decodeDataFile(bytes);
+  const auto field = [](const std::string& text) {
+    const std::size_t length = wmi::UTF8toSJIS(text).size();
+    return length == 0 ? 1 : length < 255 ? 1 + length : 3 + length;
+  };
+  const std::size_t start = field("QZ20") + 8 + field(file.header.strComputerName) + 4 +
+                            field(file.header.strAgentVersion) + 4;
+  std::string copy = bytes;
+  copy.replace(start, 8, std::string(8, '\0'));
+  return copy;
+}
+
 }  // namespace
 
 TEST(MacInventory, IntelIMacGivesEveryCollectedFieldInComposedShiftJis) {
@@ -66,4 +83,14 @@ TEST(MacInventory, IntelIMacGivesEveryCollectedFieldInComposedShiftJis) {
 
 TEST(MacInventory, AppleSiliconReportsGiveWhatTheirShapesAllow) {
   expectFiles("macbook-air-m2", runOn("macbook-air-m2"));
+}
+
+TEST(MacInventory, BinaryPropertyListsGiveTheSameFilesAsXml) {
+  for (const char* machine : {"imac-2017", "macbook-air-m2"}) {
+    const MacRun xml = runOn(machine);
+    const MacRun binary = runOn(machine, kBinaryFixtures);
+    expectFiles(machine, binary);
+    EXPECT_EQ(withoutTimes(xml.hardwareBytes), withoutTimes(binary.hardwareBytes)) << machine;
+    EXPECT_EQ(withoutTimes(xml.softwareBytes), withoutTimes(binary.softwareBytes)) << machine;
+  }
 }
