@@ -92,15 +92,15 @@ linux_storage() {
 
 # The PCI address (0000:03:00.0) of a network interface's device, if any.
 pci_slot_of() {
-  device=$(readlink -f "/sys/class/net/$1/device" 2>/dev/null)
-  while [ -n "$device" ] && [ "$device" != / ]; do
-    case "${device##*/}" in
+  path=$(readlink -f "/sys/class/net/$1/device" 2>/dev/null)
+  while [ -n "$path" ] && [ "$path" != / ]; do
+    case "${path##*/}" in
       [0-9a-f][0-9a-f][0-9a-f][0-9a-f]:[0-9a-f][0-9a-f]:[0-9a-f][0-9a-f].[0-7])
-        echo "${device##*/}"
+        echo "${path##*/}"
         return
         ;;
     esac
-    device=${device%/*}
+    path=${path%/*}
   done
 }
 
@@ -188,7 +188,7 @@ linux_release() {
 # The dated lines of the dpkg logs, oldest log first (rotated ones are
 # dpkg.log.N.gz, higher N older).
 dpkg_log_lines() {
-  for log in $(ls /var/log/dpkg.log.* 2>/dev/null | sort -t . -k 3,3nr) /var/log/dpkg.log; do
+  for log in $(printf '%s\n' /var/log/dpkg.log.* | sort -t . -k 3,3nr) /var/log/dpkg.log; do
     [ -r "$log" ] || continue
     case "$log" in
       *.gz) gzip -dc "$log" 2>/dev/null ;;

@@ -414,3 +414,44 @@ TEST_F(LinuxInventory, TheAgentProgramRunsTheScriptAndLeavesNoDataFile) {
   for (fs::directory_iterator it(deploy.path()), end; it != end; ++it)
     EXPECT_EQ(std::string::npos, it->path().filename().string().find(".dat")) << it->path();
 }
+
+namespace {
+
+// A folder of links to the few tools every POSIX system has; the optional
+// ones (lsblk, lspci, udevadm, df, hostname, dpkg-query, rpm, timeout, gzip) stay out.
+void linkBasicTools(const fs::path& bin) {
+  fs::create_directories(bin);
+  for (const char* tool : {"sh", "cat", "sed", "awk", "grep", "head", "tail", "tr", "cut", "sort", "mkdir", "rm",
+                           "uname", "id", "readlink", "stat", "ls", "date"}) {
+    const qztest::CommandResult found = qztest::runIn("/", std::string("command -v ") + tool);
+    const std::string path = found.output.substr(0, found.output.find('\n'));
+    if (found.status == 0 && !path.empty()) fs::create_symlink(path, bin / tool);
+  }
+}
+
+}  // namespace
+
+TEST(LinuxCollectionScript, RunsAsAnOrdinaryUserWithoutOptionalTools) {
+#ifndef __linux__
+  GTEST_SKIP() << "the Linux collection runs on Linux only";
+#endif
+  qztest::ScratchDir deploy;
+  fs::permissions(deploy.path(), fs::all_all);  // writable by whoever runs the script
+  fs::copy_file(fs::path(QZ_SCRIPTS_DIR) / "macInventory.sh", deploy.path() / "macInventory.sh");
+  linkBasicTools(deploy.path() / "bin");
+  // As root, drop to nobody; otherwise this already is an ordinary user.
+  const std::string asUser = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+  const qztest::CommandResult run =
+      qztest::runIn(deploy.path(), asUser + "env PATH='" + (deploy.path() / "bin").string() + "' sh ./macInventory.sh a 2>&1");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", run.output);
+  const fs::path result = deploy.path() / "result";
+  EXPECT_FALSE(fs::exists(result / "dmidecode"));  // root only
+  EXPECT_FALSE(fs::exists(result / "app"));        // no package tool reachable
+  EXPECT_EQ("", qztest::readFile(result / "logical_disk"));
+  char name[256] = {};
+  ASSERT_EQ(0, gethostname(name, sizeof name - 1));
+  EXPECT_EQ(std::string(name) + "\n", qztest::readFile(result / "hostname"));  // uname -n stands in
+  EXPECT_NE("", qztest::readFile(result / "cpu"));
+  EXPECT_NE("", qztest::readFile(result / "os"));
+}
