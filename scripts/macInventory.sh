@@ -132,7 +132,7 @@ ip_listing() {
 
 linux_network() {
   for device in /sys/class/net/*; do
-    [ -e "$device" ] || continue
+    [ -d "$device" ] || continue  # bonding_masters is a file beside the interfaces
     name=${device##*/}
     # 772 is ARPHRD_LOOPBACK, whatever the interface is called.
     [ "$(cat "$device/type" 2>/dev/null)" = 772 ] && continue

@@ -119,7 +119,7 @@ struct Inventory {
 
 // Runs the script as the agent does, then the agent's inventory in-process,
 // so both data files can be read before its clean-up deletes them.
-Inventory collect(const fs::path& deploy) {
+[[maybe_unused]] Inventory collect(const fs::path& deploy) {
   fs::copy_file(fs::path(QZ_SCRIPTS_DIR) / "macInventory.sh", deploy / "macInventory.sh");
   fs::create_directories(deploy / "result" / "stale");  // the script clears an old collection
   Inventory inventory;
