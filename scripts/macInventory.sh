@@ -1,5 +1,273 @@
 #!/bin/sh
-# Collection script: gathers the raw material of the inventory into ./result/.
-rm -rf ./result
-mkdir -p ./result
+# Collection script of qz-agent: gathers the raw material of the inventory
+# into ./result/ of the current folder. The agent runs it as
+# "./macInventory.sh a" from its own folder and reads ./result/ afterwards.
+#
+# Every source is optional: a command that is missing, refused (dmidecode
+# wants root) or fails leaves its file absent or empty, and the run goes on.
+# Nothing is printed; the status is 0 once the files are written, 1 only when
+# ./result/ cannot be made.
+
+RESULT=./result
+# dmidecode, ip and lspci live in sbin, which an ordinary user's PATH may lack.
+PATH=$PATH:/usr/local/sbin:/usr/sbin:/sbin
+export PATH
+LC_ALL=C
+export LC_ALL
+
+have() { command -v "$1" >/dev/null 2>&1; }
+
+# Runs a command that may block (name resolution, stale network mounts) for
+# at most $1 seconds where timeout(1) exists.
+limited() {
+  seconds=$1
+  shift
+  if have timeout; then timeout "$seconds" "$@"; else "$@"; fi
+}
+
+# The value of KEY in an os-release file, without its quotes.
+os_release_value() {
+  [ -r "$OS_RELEASE" ] || return 0
+  sed -n "s/^$1=//p" "$OS_RELEASE" | tail -n 1 | sed -e 's/^"\(.*\)"$/\1/' -e "s/^'\(.*\)'$/\1/"
+}
+
+# --- Linux -------------------------------------------------------------------
+
+linux_identity() {
+  if [ "$(id -u)" = 0 ] && have dmidecode; then
+    dmidecode -t 1 >"$RESULT/dmidecode" 2>/dev/null
+  fi
+  # Readable without root except the serial number and UUID.
+  if [ -d /sys/devices/virtual/dmi/id ]; then
+    grep -rs . /sys/devices/virtual/dmi/id >"$RESULT/grep_sys_devices" 2>/dev/null
+  fi
+  uname -m >"$RESULT/arch" 2>/dev/null
+  cat /proc/cpuinfo >"$RESULT/cpu" 2>/dev/null
+  cat /proc/meminfo >"$RESULT/mem" 2>/dev/null
+}
+
+linux_host_names() {
+  short=$(hostname 2>/dev/null || uname -n 2>/dev/null)
+  name=$short
+  case "$short" in
+    *.*) ;;
+    ?*)
+      # hostname -f resolves the name; keep it only when it names this host.
+      fqdn=$(limited 5 hostname -f 2>/dev/null)
+      case "$fqdn" in "$short".?*) name=$fqdn ;; esac
+      ;;
+  esac
+  printf '%s\n' "$name" >"$RESULT/hostname"
+  domain=$(limited 5 dnsdomainname 2>/dev/null)
+  if [ -z "$domain" ] && have domainname; then
+    domain=$(domainname 2>/dev/null)
+    [ "$domain" = "(none)" ] && domain=  # no NIS domain set
+  fi
+  printf '%s\n' "$domain" >"$RESULT/domainname"
+}
+
+linux_storage() {
+  if have lsblk; then
+    # -d: whole devices only; older lsblk escapes blanks inside values.
+    lsblk -d -b -P -o TYPE,MODEL,SIZE,KNAME 2>/dev/null | sed 's/\\x20/ /g' >"$RESULT/physical_disk"
+  fi
+  # Seven single-blank columns; blanks inside a mount point become \040, as in
+  # /proc/mounts, so the line keeps its seven fields.
+  limited 30 df -P -T 2>/dev/null | awk '
+    NR == 1 { $1 = $1; print; next }
+    {
+      pct = 0
+      for (i = 6; i <= NF; i++) if ($i ~ /^([0-9]+%|-)$/ && $(i - 1) ~ /^[0-9-]+$/) { pct = i; break }
+      if (pct == 0) next
+      source = $1
+      for (i = 2; i <= pct - 5; i++) source = source "\\040" $i
+      mount = $(pct + 1)
+      for (i = pct + 2; i <= NF; i++) mount = mount "\\040" $i
+      print source, $(pct - 4), $(pct - 3), $(pct - 2), $(pct - 1), $pct, mount
+    }' >"$RESULT/logical_disk"
+  if have lspci; then
+    lspci 2>/dev/null | grep 'VGA compatible controller' >"$RESULT/video"
+  fi
+}
+
+# The PCI address (0000:03:00.0) of a network interface's device, if any.
+pci_slot_of() {
+  path=$(readlink -f "/sys/class/net/$1/device" 2>/dev/null)
+  while [ -n "$path" ] && [ "$path" != / ]; do
+    case "${path##*/}" in
+      [0-9a-f][0-9a-f][0-9a-f][0-9a-f]:[0-9a-f][0-9a-f]:[0-9a-f][0-9a-f].[0-7])
+        echo "${path##*/}"
+        return
+        ;;
+    esac
+    path=${path%/*}
+  done
+}
+
+# udev properties of an interface. Without a running udev (containers) the
+# database names are missing; lspci reads them from the same PCI ID list.
+nic_properties() {
+  if have udevadm; then
+    udevadm info --query=property --path="/sys/class/net/$1" 2>/dev/null
+  fi >"$RESULT/nic_$1"
+  if ! grep -q '^ID_VENDOR_FROM_DATABASE=' "$RESULT/nic_$1" && have lspci; then
+    slot=$(pci_slot_of "$1")
+    if [ -n "$slot" ]; then
+      lspci -vmm -s "$slot" 2>/dev/null | awk -F '\t' '
+        $1 == "Vendor:" { print "ID_VENDOR_FROM_DATABASE=" $2 }
+        $1 == "Device:" { print "ID_MODEL_FROM_DATABASE=" $2 }' >>"$RESULT/nic_$1"
+    fi
+  fi
+}
+
+# The address listing; the agent's address rules want single blanks, which
+# ip prints and ifconfig does not.
+ip_listing() {
+  if have ip; then
+    ip addr show dev "$1" 2>/dev/null
+  elif have ifconfig; then
+    ifconfig "$1" 2>/dev/null | tr -s ' '
+  fi >"$RESULT/ip_$1"
+}
+
+linux_network() {
+  for device in /sys/class/net/*; do
+    [ -d "$device" ] || continue  # bonding_masters is a file beside the interfaces
+    name=${device##*/}
+    # 772 is ARPHRD_LOOPBACK, whatever the interface is called.
+    [ "$(cat "$device/type" 2>/dev/null)" = 772 ] && continue
+    nic_properties "$name"
+    ip_listing "$name"
+  done
+}
+
+# The release description, in the form the agent's release parser reads.
+linux_release() {
+  id=$(os_release_value ID)
+  if [ "$id" = ubuntu ] || grep -qs '^DISTRIB_ID=Ubuntu' /etc/lsb-release; then
+    # lsb-release, its DISTRIB_DESCRIPTION="..." line last.
+    if grep -qs '^DISTRIB_DESCRIPTION=' /etc/lsb-release; then
+      grep -v '^DISTRIB_DESCRIPTION=' /etc/lsb-release
+      description=$(sed -n 's/^DISTRIB_DESCRIPTION=//p' /etc/lsb-release | tail -n 1 | sed 's/^"\(.*\)"$/\1/')
+    else
+      printf 'DISTRIB_ID=Ubuntu\nDISTRIB_RELEASE=%s\n' "$(os_release_value VERSION_ID)"
+      description=$(os_release_value PRETTY_NAME)
+    fi
+    printf 'DISTRIB_DESCRIPTION="%s"\n' "$description"
+  elif [ "$id" = debian ] || { [ -z "$id" ] && [ -r /etc/debian_version ]; }; then
+    # The point release first; os-release names Debian.
+    head -n 1 /etc/debian_version 2>/dev/null
+    cat "$OS_RELEASE" 2>/dev/null
+  else
+    for release in oracle-release fedora-release centos-release redhat-release; do
+      if [ -s "/etc/$release" ]; then
+        head -n 1 "/etc/$release"
+        return
+      fi
+    done
+    case "$id" in
+      *suse* | sles | sled)
+        printf '%s\nVERSION=%s\n' "$(os_release_value PRETTY_NAME)" "$(os_release_value VERSION_ID)"
+        return
+        ;;
+    esac
+    for release in SuSE-release gentoo-release mandriva-release vine-release turbolinux-release; do
+      if [ -s "/etc/$release" ]; then
+        cat "/etc/$release"
+        return
+      fi
+    done
+    pretty=$(os_release_value PRETTY_NAME)
+    [ -n "$pretty" ] || pretty=$(os_release_value NAME)
+    version=$(os_release_value VERSION_ID)
+    case "$pretty" in *"$version"*) ;; *) pretty="$pretty $version" ;; esac
+    [ -n "$pretty" ] && printf '%s\n' "$pretty"
+  fi
+}
+
+# The dated lines of the dpkg logs, oldest log first (rotated ones are
+# dpkg.log.N.gz, higher N older).
+dpkg_log_lines() {
+  for log in $(printf '%s\n' /var/log/dpkg.log.* | sort -t . -k 3,3nr) /var/log/dpkg.log; do
+    [ -r "$log" ] || continue
+    case "$log" in
+      *.gz) gzip -dc "$log" 2>/dev/null ;;
+      *) cat "$log" ;;
+    esac
+  done
+}
+
+linux_install_time() {
+  # Birth time of the root file system, where the kernel reports one (0 when not).
+  born=$(stat -c %W / 2>/dev/null)
+  case "$born" in
+    '' | 0 | *[!0-9]*) ;;
+    *) echo "$born" >"$RESULT/os_install_1" ;;
+  esac
+  first=
+  if have dpkg-query; then
+    first=$(dpkg_log_lines | cut -c 1-19 | grep -E '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$' |
+      sort | head -n 1 | tr -d ' :-')
+  elif have rpm; then
+    oldest=$(rpm -qa --qf '%{INSTALLTIME}\n' 2>/dev/null | sort -n | head -n 1)
+    [ -n "$oldest" ] && first=$(date -d "@$oldest" +%Y%m%d%H%M%S 2>/dev/null)
+  fi
+  [ -n "$first" ] && echo "$first" >"$RESULT/os_install_2"
+}
+
+linux_packages() {
+  if have dpkg-query; then
+    # "name version name:arch" of installed packages only (not config-files leftovers).
+    dpkg-query -W -f '${Status} ${Package} ${Version} ${Package}:${Architecture}\n' 2>/dev/null |
+      awk '$3 == "installed" { print $4, $5, $6 }' >"$RESULT/app"
+    # dpkg logs keep the old and new versions after the package name; the agent
+    # looks the date up by "name:arch" alone.
+    dpkg_log_lines | awk '$3 == "install" && NF >= 4 { print $1, $2, "install", $4 }' >"$RESULT/app_install"
+  elif have rpm; then
+    rpm -qa --qf '%{NAME} %{VERSION}-%{RELEASE} %{INSTALLTIME}\n' >"$RESULT/app" 2>/dev/null
+  fi
+}
+
+collect_linux() {
+  OS_RELEASE=/etc/os-release
+  [ -r "$OS_RELEASE" ] || OS_RELEASE=/usr/lib/os-release
+  linux_identity
+  linux_host_names
+  linux_storage
+  linux_network
+  linux_release >"$RESULT/os" 2>/dev/null
+  linux_install_time
+  linux_packages
+}
+
+# --- macOS -------------------------------------------------------------------
+
+# One system profiler report as XML; an empty file when it fails.
+profile() {
+  system_profiler -xml "$1" >"$RESULT/$2" 2>/dev/null || : >"$RESULT/$2"
+}
+
+collect_mac() {
+  # hardware.xml is what tells the agent it reads a Mac collection.
+  profile SPHardwareDataType hardware.xml
+  profile SPMemoryDataType mem.xml
+  profile SPSerialATADataType physical_disk.xml
+  profile SPNVMeDataType nvme_disk.xml
+  profile SPParallelATADataType pata_disk.xml
+  profile SPStorageDataType logical_disk.xml
+  profile SPNetworkDataType nics
+  profile SPApplicationsDataType app
+  system_profiler SPDisplaysDataType >"$RESULT/video" 2>/dev/null
+  hostname >"$RESULT/hostname" 2>/dev/null
+  sw_vers >"$RESULT/os" 2>/dev/null
+}
+
+# --- main --------------------------------------------------------------------
+
+rm -rf "$RESULT"
+mkdir -p "$RESULT" || exit 1
+case "$(uname -s)" in
+  Darwin) collect_mac ;;
+  *) collect_linux ;;
+esac
 exit 0

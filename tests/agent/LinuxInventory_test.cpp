@@ -1,0 +1,290 @@
+// The real collection script and the agent's inventory run on this machine,
+// in a deploy folder of their own: both data files, checked with qz-dump and
+// decoded, against facts this test gathers from the machine by other means.
+#include "agent/CTransferCoordinator.h"
+#include "inventory/DataFileReader.h"
+#include "support/TestFiles.h"
+
+#include <boost/filesystem/operations.hpp>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/if_packet.h>
+#include <net/if_arp.h>
+#endif
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+std::string firstLineOf(const fs::path& file) {
+  std::ifstream in(file.string());
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+std::vector<std::string> wordsOf(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::string osReleaseValue(const std::string& key) {
+  std::ifstream in("/etc/os-release");
+  std::string value;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(key + "=", 0) == 0) value = line.substr(key.size() + 1);
+  if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+// Whole disks by size in bytes, as the kernel lists them.
+std::multiset<long long> kernelDiskSizes() {
+  std::multiset<long long> sizes;
+  for (fs::directory_iterator it("/sys/block"), end; it != end; ++it) {
+    const std::string name = it->path().filename().string();
+    bool notADisk = firstLineOf(it->path() / "device" / "type") == "5";  // SCSI type 5: CD/DVD
+    for (const char* prefix : {"loop", "ram", "dm-", "md", "sr"}) notADisk |= name.rfind(prefix, 0) == 0;
+    if (!notADisk) sizes.insert(std::atoll(firstLineOf(it->path() / "size").c_str()) * 512);
+  }
+  return sizes;
+}
+
+// IPv4 "address/mask" texts and the MAC of every interface but loopback.
+std::map<std::string, std::pair<std::set<std::string>, std::string>> networkInterfaces() {
+  std::map<std::string, std::pair<std::set<std::string>, std::string>> interfaces;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return interfaces;
+  for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if ((entry->ifa_flags & IFF_LOOPBACK) != 0 || entry->ifa_addr == nullptr) continue;
+    auto& facts = interfaces[entry->ifa_name];
+    char address[INET_ADDRSTRLEN], mask[INET_ADDRSTRLEN];
+    if (entry->ifa_addr->sa_family == AF_INET && entry->ifa_netmask != nullptr &&
+        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(entry->ifa_addr)->sin_addr, address, sizeof address) &&
+        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(entry->ifa_netmask)->sin_addr, mask, sizeof mask))
+      facts.first.insert(std::string(address) + "/" + mask);
+#ifdef __linux__
+    const auto* link = reinterpret_cast<sockaddr_ll*>(entry->ifa_addr);
+    if (entry->ifa_addr->sa_family == AF_PACKET && link->sll_hatype == ARPHRD_ETHER && link->sll_halen == 6) {
+      char mac[18];
+      std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x", link->sll_addr[0], link->sll_addr[1],
+                    link->sll_addr[2], link->sll_addr[3], link->sll_addr[4], link->sll_addr[5]);
+      facts.second = mac;
+    }
+#endif
+  }
+  freeifaddrs(list);
+  return interfaces;
+}
+
+// "name version" of every installed package, read from dpkg's own database.
+std::multiset<std::string> installedDebianPackages() {
+  std::multiset<std::string> packages;
+  std::ifstream in("/var/lib/dpkg/status");
+  std::map<std::string, std::string> fields;
+  for (std::string line; std::getline(in, line) || !fields.empty();) {
+    if (!line.empty() && line[0] != ' ' && line.find(": ") != std::string::npos) {
+      fields[line.substr(0, line.find(": "))] = line.substr(line.find(": ") + 2);
+    } else if (line.empty()) {
+      const std::vector<std::string> status = wordsOf(fields["Status"]);
+      if (status.size() == 3 && status[2] == "installed") packages.insert(fields["Package"] + " " + fields["Version"]);
+      fields.clear();
+    }
+    line.clear();
+  }
+  return packages;
+}
+
+struct Inventory {
+  qztest::CommandResult script;
+  bool staleLeft = true;
+  int dumpStatus = -1;
+  tagDECODEDFILE hardware;
+  tagDECODEDFILE software;
+};
+
+// Runs the script as the agent does, then the agent's inventory in-process,
+// so both data files can be read before its clean-up deletes them.
+[[maybe_unused]] Inventory collect(const fs::path& deploy) {
+  fs::copy_file(fs::path(QZ_SCRIPTS_DIR) / "macInventory.sh", deploy / "macInventory.sh");
+  fs::create_directories(deploy / "result" / "stale");  // the script clears an old collection
+  Inventory inventory;
+  inventory.script = qztest::runIn(deploy, "./macInventory.sh a");
+  inventory.staleLeft = fs::exists(deploy / "result" / "stale");
+  CTransferCoordinator coordinator;
+  coordinator.setConfigDir(deploy.string());
+  coordinator.setDestDir(deploy.string());
+  coordinator.init((deploy / "result").string());
+  coordinator.setVersion("1.0.0.0");
+  testing::internal::CaptureStdout();
+  coordinator.start();
+  testing::internal::GetCapturedStdout();
+  const std::vector<std::string> files = coordinator.outFiles();
+  if (files.size() == 2) {
+    inventory.dumpStatus = qztest::runIn(deploy, std::string(QZ_DUMP_PATH) + " " + files[0] + " " + files[1] + " >/dev/null").status;
+    inventory.hardware = decodeDataFile(qztest::readFile(files[0]));
+    inventory.software = decodeDataFile(qztest::readFile(files[1]));
+  }
+  coordinator.cleanup();
+  return inventory;
+}
+
+class LinuxInventory : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+#ifdef __linux__
+    qztest::ScratchDir deploy;
+    inventory_ = new Inventory(collect(deploy.path()));
+#endif
+  }
+  static void TearDownTestSuite() { delete inventory_; }
+  void SetUp() override {
+    if (inventory_ == nullptr) GTEST_SKIP() << "the Linux collection runs on Linux only";
+    ASSERT_EQ(1u, hardware().vecInfo.size()) << "no hardware file was read";
+  }
+  static const tagWMISTRUCT& hardware() { return inventory_->hardware.hardware; }
+  static const tagWMIINFOSTRUCT& system() { return inventory_->hardware.hardware.vecInfo[0]; }
+  static Inventory* inventory_;
+};
+
+Inventory* LinuxInventory::inventory_ = nullptr;
+
+}  // namespace
+
+TEST_F(LinuxInventory, SilentScriptDecodableFilesHostNameAndMemory) {
+  EXPECT_EQ(0, inventory_->script.status);
+  EXPECT_EQ("", inventory_->script.output);
+  EXPECT_FALSE(inventory_->staleLeft);
+  EXPECT_EQ(0, inventory_->dumpStatus);
+  char name[256] = {};
+  ASSERT_EQ(0, gethostname(name, sizeof name - 1));
+  EXPECT_EQ(std::string(name).substr(0, std::string(name).find('.')), system().strComputerName);
+  EXPECT_EQ(system().strComputerName, inventory_->software.header.strComputerName);
+  utsname machine{};
+  ASSERT_EQ(0, uname(&machine));
+  EXPECT_EQ(machine.machine, system().strArchitecture);
+  const std::vector<std::string> memTotal = wordsOf(firstLineOf("/proc/meminfo"));
+  ASSERT_EQ(1u, hardware().vecMemory.size());
+  EXPECT_EQ(std::to_string(hardware().vecMemory[0].dwCapacity), memTotal.at(1));
+}
+
+TEST_F(LinuxInventory, ProcessorModelAndPackageCount) {
+  std::set<std::string> packages;  // from the kernel's topology, not from cpuinfo
+  for (fs::directory_iterator it("/sys/devices/system/cpu"), end; it != end; ++it)
+    if (fs::exists(it->path() / "topology" / "physical_package_id"))
+      packages.insert(firstLineOf(it->path() / "topology" / "physical_package_id"));
+  std::string model;
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  for (std::string line; model.empty() && std::getline(cpuinfo, line);)
+    if (line.rfind("model name", 0) == 0) model = line.substr(line.find(": ") + 2);
+  ASSERT_NE("", model) << "cpuinfo names no processor model here";
+  ASSERT_EQ(std::max<std::size_t>(packages.size(), 1), hardware().vecCpu.size());
+  for (const tagWMICPUSTRUCT& cpu : hardware().vecCpu) EXPECT_EQ(model, cpu.strName);
+}
+
+TEST_F(LinuxInventory, DisksAndMountedFileSystems) {
+  std::multiset<long long> sizes;
+  for (const tagWMIDISKSTRUCT& disk : hardware().vecDisk) sizes.insert(disk.llSize);
+  EXPECT_EQ(kernelDiskSizes(), sizes);
+
+  std::multiset<std::string> mounts;
+  for (const tagWMIPATSTRUCT& partition : hardware().vecPartition) {
+    mounts.insert(partition.strName + " " + std::to_string(partition.llSize));
+    EXPECT_LE(partition.llFreeSpace, partition.llSize) << partition.strName;
+  }
+  std::multiset<std::string> listed;  // a df run of its own, without file-system types
+  std::istringstream df(qztest::runIn("/", "df -P -k 2>/dev/null | tail -n +2").output);
+  for (std::string line; std::getline(df, line);)
+    if (wordsOf(line).size() == 6) listed.insert(wordsOf(line)[5] + " " + wordsOf(line)[1]);
+  ASSERT_FALSE(listed.empty());
+  EXPECT_EQ(listed, mounts);
+}
+
+TEST_F(LinuxInventory, EveryInterfaceButLoopbackWithItsAddressAndMask) {
+  const auto interfaces = networkInterfaces();
+  std::map<std::string, tagWMINICSTRUCT> adapters;
+  for (const tagWMINICSTRUCT& nic : hardware().vecNic) {
+    const std::size_t open = nic.strDescription.rfind('(');
+    adapters[nic.strDescription.substr(open + 1, nic.strDescription.size() - open - 2)] = nic;
+  }
+  ASSERT_EQ(interfaces.size(), adapters.size());
+  for (const auto& facts : interfaces) {
+    ASSERT_EQ(1u, adapters.count(facts.first)) << facts.first;
+    const tagWMINICSTRUCT& nic = adapters.at(facts.first);
+    const std::string addressAndMask = nic.strIPAddress + "/" + nic.strSubnetMask;
+    const std::set<std::string>& addresses = facts.second.first;
+    EXPECT_TRUE(addresses.empty() ? addressAndMask == "/" : addresses.count(addressAndMask) == 1)
+        << facts.first << " " << addressAndMask;
+    const std::string& mac = facts.second.second;
+    EXPECT_TRUE(mac.empty() || mac == nic.strMACAddress) << facts.first << " " << nic.strMACAddress;
+  }
+}
+
+TEST_F(LinuxInventory, OperatingSystemNameAndVersion) {
+  if (osReleaseValue("ID") == "debian") {
+    const std::string pointRelease = firstLineOf("/etc/debian_version");
+    EXPECT_EQ("Debian " + pointRelease + "|" + pointRelease, system().strOSName + "|" + system().strOSVersion);
+  } else {
+    EXPECT_NE("", system().strOSName);
+    EXPECT_NE(std::string::npos, (system().strOSName + system().strOSVersion).find(osReleaseValue("VERSION_ID")));
+  }
+}
+
+TEST_F(LinuxInventory, EveryInstalledPackageWithItsVersionAndNoOther) {
+  if (!fs::exists("/var/lib/dpkg/status")) GTEST_SKIP() << "no dpkg database here to compare with";
+  std::multiset<std::string> listed;
+  long long dated = 0;
+  for (const tagAPPLIDATASTRUCT& package : inventory_->software.applications) {
+    listed.insert(package.strName + " " + package.strVersion);
+    dated += package.tmInstall != 0;
+  }
+  const std::multiset<std::string> installed = installedDebianPackages();
+  ASSERT_FALSE(installed.empty());
+  EXPECT_EQ(installed, listed);
+  // Some package the current dpkg log installs carries its install time.
+  EXPECT_TRUE(dated > 0 || qztest::readFile("/var/log/dpkg.log").find(" install ") == std::string::npos);
+}
+
+// Tools every POSIX system has; the optional ones (lsblk, lspci, udevadm, df,
+// hostname, dpkg-query, rpm, timeout, gzip) stay out of reach.
+TEST(LinuxCollectionScript, RunsAsAnOrdinaryUserWithoutOptionalTools) {
+#ifndef __linux__
+  GTEST_SKIP() << "the Linux collection runs on Linux only";
+#endif
+  qztest::ScratchDir deploy;
+  fs::permissions(deploy.path(), fs::all_all);  // writable by whoever runs the script
+  fs::copy_file(fs::path(QZ_SCRIPTS_DIR) / "macInventory.sh", deploy.path() / "macInventory.sh");
+  fs::create_directory(deploy.path() / "bin");
+  for (const char* tool : {"sh", "cat", "sed", "awk", "grep", "head", "tail", "tr", "cut", "sort", "mkdir", "rm",
+                           "uname", "id", "readlink", "stat", "ls", "date"}) {
+    const std::string path = wordsOf(qztest::runIn("/", std::string("command -v ") + tool).output).at(0);
+    fs::create_symlink(path, deploy.path() / "bin" / tool);
+  }
+  const std::string asUser = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+  const qztest::CommandResult run =
+      qztest::runIn(deploy.path(), asUser + "env PATH=" + (deploy.path() / "bin").string() + " sh ./macInventory.sh a 2>&1");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", run.output);
+  const fs::path result = deploy.path() / "result";
+  EXPECT_FALSE(fs::exists(result / "dmidecode"));  // root only
+  EXPECT_FALSE(fs::exists(result / "app"));        // no package tool in reach
+  EXPECT_EQ("", qztest::readFile(result / "logical_disk"));
+  char name[256] = {};
+  ASSERT_EQ(0, gethostname(name, sizeof name - 1));
+  EXPECT_EQ(std::string(name) + "\n", qztest::readFile(result / "hostname"));  // uname -n stands in
+  EXPECT_NE("", qztest::readFile(result / "cpu") + qztest::readFile(result / "os"));
+}
