@@ -53,7 +53,9 @@ landed="$spool/htdocs/SPOOL/agent/decryptdata"
 hardware=$(ls "$landed"/QZ-0-12*.dat 2>/dev/null | head -1)
 software=$(ls "$landed"/QZ-0-01*.dat 2>/dev/null | head -1)
 [ -n "$hardware" ] && [ -n "$software" ] || fail "data files did not land: $(ls "$landed")"
-"$agent_dir/qz-dump" "$hardware" | grep -q '"kind": "hardware"' || fail "hardware file does not decode"
-"$agent_dir/qz-dump" "$software" | grep -q '"kind": "software"' || fail "software file does not decode"
+"$agent_dir/qz-dump" "$hardware" >"$work/hardware.json" || fail "hardware file does not decode"
+"$agent_dir/qz-dump" "$software" >"$work/software.json" || fail "software file does not decode"
+grep -q '"kind": "hardware"' "$work/hardware.json" || fail "not a hardware file"
+grep -q '"kind": "software"' "$work/software.json" || fail "not a software file"
 if ls "$agent_dir"/QZ-*.dat >/dev/null 2>&1; then fail "data files left in the agent folder"; fi
 echo "package_test: ok ($(basename "$hardware"), $(basename "$software"))"
