@@ -3,19 +3,14 @@
 #include <pugixml.hpp>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <string>
 
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: pugixml-parse FILE\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   pugi::xml_document document;
-  const pugi::xml_parse_result result = document.load_buffer(bytes.data(), bytes.size());
+  const pugi::xml_parse_result result = document.load_file(argv[1]);
   if (!result) {
     std::fprintf(stderr, "pugixml-parse: %s\n", result.description());
     return 1;

@@ -53,7 +53,8 @@ class CBaseInfoManager {
   static void FormatCTimeData(long value, char* buf, int& len);
   // A counted Shift-JIS string: 00 | n (1..254) + bytes | FF + u16 n + bytes.
   // At most 4094 bytes are kept, never splitting a two-byte character.
-  // `buf` must hold kStringFieldSize bytes. `flag` has no effect.
+  // `buf` must hold kStringFieldSize bytes; only the field's own bytes are
+  // written. `flag` has no effect.
   static void FormatCStringData(const std::string& text, char* buf, int& len, bool flag = true);
   // The whole header record; `buf` must hold kHeaderFieldSize bytes.
   static void FormatHeaderData(const tagHEADERSTRUCT& header, char* buf, int& len);

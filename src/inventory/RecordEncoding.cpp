@@ -58,7 +58,6 @@ void CBaseInfoManager::FormatCTimeData(long value, char* buf, int& len) {
 
 void CBaseInfoManager::FormatCStringData(const std::string& text, char* buf, int& len, bool /*flag*/) {
   if (buf == nullptr) return;
-  std::memset(buf, 0, kStringFieldSize);
   const std::string converted = wmi::UTF8toSJIS(text);
   const std::size_t n = shiftJisCutLength(converted, kMaxStringBytes);
   int prefix;

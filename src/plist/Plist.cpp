@@ -81,17 +81,18 @@ void readPlist(const char* byteArray, long long size, boost::any& message) {
 }
 
 boost::any parse(pugi::xml_node& node) {
-  const std::string name = node.name();
-  if (name == "dict") return parseDictionary(node);
-  if (name == "array") return parseArray(node);
-  if (name == "string") return std::string(textOf(node));
-  if (name == "integer") return static_cast<long long>(std::strtoll(textOf(node), nullptr, 10));
-  if (name == "real") return std::strtod(textOf(node), nullptr);
-  if (name == "false") return false;
-  if (name == "true") return true;
-  if (name == "data") return base64Decode(textOf(node));
-  if (name == "date") return parseDate(node);
-  throw Error("Plist: XML unknown node type " + name);
+  const char* name = node.name();
+  const auto is = [name](const char* element) { return std::strcmp(name, element) == 0; };
+  if (is("dict")) return parseDictionary(node);
+  if (is("array")) return parseArray(node);
+  if (is("string")) return std::string(textOf(node));
+  if (is("integer")) return static_cast<long long>(std::strtoll(textOf(node), nullptr, 10));
+  if (is("real")) return std::strtod(textOf(node), nullptr);
+  if (is("false")) return false;
+  if (is("true")) return true;
+  if (is("data")) return base64Decode(textOf(node));
+  if (is("date")) return parseDate(node);
+  throw Error(std::string("Plist: XML unknown node type ") + name);
 }
 
 dictionary_type parseDictionary(pugi::xml_node& node) {
@@ -99,12 +100,18 @@ dictionary_type parseDictionary(pugi::xml_node& node) {
   dictionary_type dictionary;
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
     if (std::strcmp(child.name(), "key") != 0) throw Error("Plist: XML dictionary key expected but not found");
-    const std::string key = textOf(child);
+    std::string key = textOf(child);
     child = child.next_sibling();
     if (!child) throw Error("Plist: XML dictionary value expected for key " + key + "but not found");
     if (std::strcmp(child.name(), "key") == 0)
       throw Error("Plist: XML dictionary value expected for key " + key + "but found another key node");
-    dictionary[key] = parse(child);  // a repeated key: the last one wins
+    boost::any value = parse(child);
+    // system_profiler writes keys in order: append at the end without a
+    // search. Otherwise insert, a repeated key replacing the earlier value.
+    if (dictionary.empty() || dictionary.rbegin()->first < key)
+      dictionary.emplace_hint(dictionary.end(), std::move(key), std::move(value));
+    else
+      dictionary[key] = std::move(value);
   }
   return dictionary;
 }

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace Plist {
@@ -33,6 +32,37 @@ long long utcSeconds(int month, int day, int year, int hour, int minute, int sec
   const long long fullYear = static_cast<long long>(year) + floorDiv(monthIndex, 12);
   const long long days = daysFromCivil(fullYear, monthIndex - floorDiv(monthIndex, 12) * 12 + 1, 1) + day - 1;
   return days * 86400 + static_cast<long long>(hour) * 3600 + static_cast<long long>(minute) * 60 + second;
+}
+
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// One "%<width>d" of scanf: blanks skipped, then an optional sign and digits,
+// at most `width` characters in all. False when no digit is there.
+bool scanNumber(const char*& text, int width, int& value) {
+  while (isSpace(*text)) ++text;
+  const char* p = text;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  long long number = 0;
+  const char* digits = p;
+  while (p - text < width && *p >= '0' && *p <= '9') number = number * 10 + (*p++ - '0');
+  if (p == digits) return false;
+  value = static_cast<int>(negative ? -number : number);
+  text = p;
+  return true;
+}
+
+// Reads "%4d-%2d-%2dT%2d:%2d:%2dZ" as sscanf would, stopping at the first
+// field or separator that does not match. sscanf itself costs more than the
+// rest of a report's dates put together.
+void scanXmlDate(const char* text, int* fields[6]) {
+  static const int kWidths[6] = {4, 2, 2, 2, 2, 2};
+  static const char kSeparators[6] = {'-', '-', 'T', ':', ':', 'Z'};
+  for (int i = 0; i < 6; ++i) {
+    if (!scanNumber(text, kWidths[i], *fields[i])) return;
+    if (*text != kSeparators[i]) return;
+    ++text;
+  }
 }
 
 }  // namespace
@@ -87,7 +117,8 @@ std::string Date::timeAsXMLConvention() const {
 
 void Date::setTimeFromXMLConvention(const std::string& text) {
   int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-  std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &year, &month, &day, &hour, &minute, &second);
+  int* fields[6] = {&year, &month, &day, &hour, &minute, &second};
+  scanXmlDate(text.c_str(), fields);
   set(month, day, year, hour, minute, second, true);
 }
 

@@ -54,10 +54,39 @@ bool isValidUtf8(const std::string& text) {
   return true;
 }
 
+// Code points that never take part in a canonical composition or
+// decomposition: a text made of them only is already NFC. These ranges cover
+// what Shift-JIS can hold (Latin, Greek and Cyrillic letters, kana without the
+// combining voiced marks, kanji, full- and half-width forms, common symbols),
+// so most texts skip the costly normalisation.
+bool isCompositionInert(char32_t c) {
+  static const char32_t kRanges[][2] = {
+      {0x0000, 0x02FF}, {0x0391, 0x03A9}, {0x03B1, 0x03C9}, {0x0400, 0x045F}, {0x2010, 0x2027},
+      {0x2030, 0x205E}, {0x2500, 0x257F}, {0x25A0, 0x25FF}, {0x3000, 0x3029}, {0x3030, 0x3098},
+      {0x309B, 0x30FF}, {0x4E00, 0x9FFF}, {0xFF00, 0xFFEF}};
+  for (const auto& range : kRanges)
+    if (c >= range[0] && c <= range[1]) return true;
+  return false;
+}
+
+// Whether a well-formed UTF-8 text may change under NFC.
+bool mayNeedComposition(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    if (!isCompositionInert(c)) return true;
+    i += length;
+  }
+  return false;
+}
+
 // macOS hands out names in decomposed form (a base letter followed by a
 // combining mark); Shift-JIS only has the composed characters, so compose first.
 std::string composed(const std::string& text) {
-  if (isAscii(text)) return text;
+  if (!mayNeedComposition(text)) return text;
   try {
     static const std::locale utf8 = boost::locale::generator()("en_US.UTF-8");
     return boost::locale::normalize(text, boost::locale::norm_nfc, utf8);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <sstream>
 
 namespace wmi {
 
@@ -90,6 +91,13 @@ void forEachTerminatedLine(const boost::filesystem::path& file,
   boost::filesystem::ifstream in(file);
   std::string line;
   while (std::getline(in, line) && !in.eof()) onLine(line);
+}
+
+std::string fileContents(const boost::filesystem::path& file) {
+  boost::filesystem::ifstream in(file, std::ios::binary);
+  std::ostringstream contents;
+  if (in) contents << in.rdbuf();
+  return contents.str();
 }
 
 std::vector<std::string> splitAtBlanks(const std::string& text) {

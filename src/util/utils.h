@@ -39,6 +39,9 @@ std::string currentTime(const std::string& fmt);
 void forEachTerminatedLine(const boost::filesystem::path& file,
                            const std::function<void(const std::string&)>& onLine);
 
+// The whole content of a file; empty when it is missing or unreadable.
+std::string fileContents(const boost::filesystem::path& file);
+
 // Splits at every single blank; neighbouring blanks give empty fields.
 std::vector<std::string> splitAtBlanks(const std::string& text);
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cstdlib>
 
 namespace {
@@ -50,4 +52,17 @@ TEST(PlistDate, FieldsCarryOverAndMissingFieldsComeFromTheEpoch) {
   // Dates before 1970 are read as they are, as the binary form reads them.
   EXPECT_EQ(-2, epochOf("1969-12-31T23:59:58Z"));
   EXPECT_EQ(-2177452800, epochOf("1901-01-01T00:00:00Z"));
+}
+
+TEST(PlistDate, XmlDatesReadExactlyAsScanfReadsThem) {
+  const char* texts[] = {"2021-03-04T10:20:30Z", " 2021-3-4T1:2:3Z", "+2021-03-04T10:20:30", "-001-12-31T23:59:59Z",
+                         "20210-03-04T10:20:30Z", "2021-03-04 10:20:30Z", "2021-03", "x2021", "", "2021-+3-04T10:20:30Z",
+                         "2021- 3- 4T 1: 2: 3Z", "2021-03-04T10:20:3", "99999999999", "2021-03-04T10:20:30Zjunk", "-"};
+  for (const char* text : texts) {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    std::sscanf(text, "%4d-%2d-%2dT%2d:%2d:%2dZ", &year, &month, &day, &hour, &minute, &second);
+    Plist::Date date;
+    date.setTimeFromXMLConvention(text);
+    EXPECT_EQ(Plist::Date(month, day, year, hour, minute, second, true).timeAsEpoch(), date.timeAsEpoch()) << text;
+  }
 }

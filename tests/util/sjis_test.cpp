@@ -24,6 +24,7 @@ TEST(UTF8toSJIS, TextLongerThan1024ShiftJisBytesIsConvertedWhole) {
 TEST(UTF8toSJIS, DecomposedAndComposedNamesGiveTheSameBytes) {
   const std::string decomposed = "\xE3\x82\xBF\xE3\x82\x99";  // タ + combining voiced mark
   EXPECT_EQ(wmi::UTF8toSJIS("ダ"), wmi::UTF8toSJIS(decomposed));
+  EXPECT_EQ(wmi::UTF8toSJIS("Caf\xC3\xA9 \xE5\x86\x99\xE7\x9C\x9F"), wmi::UTF8toSJIS("Cafe\xCC\x81 写真"));
   EXPECT_EQ(wmi::UTF8toSJIS("ガイド"), wmi::UTF8toSJIS("\xE3\x82\xAB\xE3\x82\x99\xE3\x82\xA4\xE3\x83\x88\xE3\x82\x99"));
 }
 

@@ -6,20 +6,22 @@
 #include "util/textscan.h"
 #include "util/utils.h"
 
-#include <boost/filesystem/fstream.hpp>
-
 #include <cerrno>
 #include <cstdlib>
-#include <functional>
-#include <map>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
 // Every line, the last one even without a line feed: a package is a package.
-void forEachLine(const boost::filesystem::path& file, const std::function<void(const std::string&)>& onLine) {
-  boost::filesystem::ifstream in(file);
-  std::string line;
-  while (std::getline(in, line)) onLine(line);
+template <typename OnLine>
+void forEachLine(std::string_view text, OnLine onLine) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    onLine(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
 }
 
 // Name, version and third field of an "app" line; false when it has fewer.
@@ -50,25 +52,30 @@ long long rpmInstallTime(const std::string& text) {
 }  // namespace
 
 void CSWInfoManager::loadForUbuntu(std::vector<tagAPPLIDATASTRUCT>& applications) {
-  // "<date> <time> install <name:arch>"; a later install of the same package wins.
-  std::map<std::string, std::string> installDates;
-  forEachLine(source("app_install"), [&](const std::string& line) {
+  // "<date> <time> install <name:arch>"; a later install of the same package
+  // wins. The log runs to hundreds of thousands of lines: its keys and dates
+  // stay views into the text read at once.
+  const std::string log = wmi::fileContents(source("app_install"));
+  std::unordered_map<std::string_view, std::string_view> installDates;
+  forEachLine(log, [&](std::string_view line) {
     const std::size_t at = line.find(" install ");
-    if (at != std::string::npos) installDates[line.substr(at + 9)] = line.substr(0, at);
+    if (at != std::string_view::npos) installDates[line.substr(at + 9)] = line.substr(0, at);
   });
 
-  forEachLine(source("app"), [&](const std::string& line) {
+  forEachLine(wmi::fileContents(source("app")), [&](std::string_view line) {
     tagAPPLIDATASTRUCT package;
     std::string key;
-    if (!splitPackage(line, package, key)) return;
+    if (!splitPackage(std::string(line), package, key)) return;
     const auto date = installDates.find(key);
-    if (date != installDates.end() && !date->second.empty()) package.tmInstall = dpkgLogTime(date->second);
+    if (date != installDates.end() && !date->second.empty())
+      package.tmInstall = dpkgLogTime(std::string(date->second));
     applications.push_back(package);
   });
 }
 
 void CSWInfoManager::loadForRestDists(std::vector<tagAPPLIDATASTRUCT>& applications) {
-  forEachLine(source("app"), [&](const std::string& line) {
+  forEachLine(wmi::fileContents(source("app")), [&](std::string_view view) {
+    const std::string line(view);
     tagAPPLIDATASTRUCT package;
     std::string seconds;
     if (!splitPackage(line, package, seconds)) return;
