@@ -14,6 +14,13 @@ void putLittleEndian(std::uint64_t value, int width, char* buf) {
   for (int i = 0; i < width; ++i) buf[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// Plain ASCII without NUL is its own Shift-JIS form.
+bool isPlainAscii(const std::string& text) {
+  for (unsigned char c : text)
+    if (c >= 0x80 || c == 0) return false;
+  return true;
+}
+
 bool isShiftJisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // The longest prefix of at most `limit` bytes that ends on a character boundary.
@@ -58,8 +65,10 @@ void CBaseInfoManager::FormatCTimeData(long value, char* buf, int& len) {
 
 void CBaseInfoManager::FormatCStringData(const std::string& text, char* buf, int& len, bool /*flag*/) {
   if (buf == nullptr) return;
-  const std::string converted = wmi::UTF8toSJIS(text);
-  const std::size_t n = shiftJisCutLength(converted, kMaxStringBytes);
+  const bool ascii = isPlainAscii(text);
+  const std::string converted = ascii ? std::string() : wmi::UTF8toSJIS(text);
+  const std::string& bytes = ascii ? text : converted;
+  const std::size_t n = shiftJisCutLength(bytes, kMaxStringBytes);
   int prefix;
   if (n == 0) {
     buf[0] = 0;
@@ -72,7 +81,7 @@ void CBaseInfoManager::FormatCStringData(const std::string& text, char* buf, int
     putLittleEndian(n, 2, buf + 1);
     prefix = 3;
   }
-  std::memcpy(buf + prefix, converted.data(), n);
+  std::memcpy(buf + prefix, bytes.data(), n);
   len = prefix + static_cast<int>(n);
 }
 

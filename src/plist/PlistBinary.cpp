@@ -72,6 +72,18 @@ class ContainerGuard {
   const PlistHelperData& d_;
 };
 
+// A dictionary key: an ASCII or UTF-16 string object, read straight into a
+// string rather than through a value.
+std::string parseKey(const PlistHelperData& d, int objRef) {
+  if (--d.valueBudget < 0) fail("Plist: more values than the data can hold");
+  const int position = objectOffset(d, objRef);
+  const unsigned char kind = d.objectTable[static_cast<std::size_t>(position)] >> 4;
+  if (kind == 0x5) return parseBinaryString(d, position);
+  if (kind == 0x6) return parseBinaryUnicode(d, position);
+  parseBinary(d, objRef);  // other objects fail with their own error first
+  fail("Error parsing dictionary.  Key can't be parsed as a string");
+}
+
 }  // namespace
 
 boost::any readBinaryPlist(const char* data, long long size) {
@@ -209,10 +221,14 @@ std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& d
   const std::size_t pairs = refs.size() / 2;
   std::map<std::string, boost::any> dictionary;
   for (std::size_t i = 0; i < pairs; ++i) {
-    boost::any key = parseBinary(d, refs[i]);
-    std::string* name = boost::any_cast<std::string>(&key);
-    if (name == nullptr) fail("Error parsing dictionary.  Key can't be parsed as a string");
-    dictionary[std::move(*name)] = parseBinary(d, refs[pairs + i]);
+    std::string key = parseKey(d, refs[i]);
+    boost::any value = parseBinary(d, refs[pairs + i]);
+    // Writers usually sort the keys: then append without a search. A
+    // repeated key replaces the earlier value.
+    if (dictionary.empty() || dictionary.rbegin()->first < key)
+      dictionary.emplace_hint(dictionary.end(), std::move(key), std::move(value));
+    else
+      dictionary[key] = std::move(value);
   }
   return dictionary;
 }
