@@ -1,6 +1,7 @@
 #include "plist/PlistDate.h"
 
 #include "plist/Plist.h"
+#include "util/civiltime.h"
 
 #include <cerrno>
 #include <cmath>
@@ -11,28 +12,6 @@ namespace Plist {
 namespace {
 
 constexpr double kAppleEpochOffset = 978307200.0;  // 1970 to 2001, in seconds
-
-long long floorDiv(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
-// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar
-// (month 1 to 12).
-long long daysFromCivil(long long year, long long month, long long day) {
-  year -= month <= 2;
-  const long long era = floorDiv(year, 400);
-  const long long yearOfEra = year - era * 400;
-  const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-// The fields read as UTC, with overflowing fields carried as timegm does,
-// computed by hand so that neither the local zone nor TZ is ever consulted.
-long long utcSeconds(int month, int day, int year, int hour, int minute, int second) {
-  const long long monthIndex = static_cast<long long>(month) - 1;
-  const long long fullYear = static_cast<long long>(year) + floorDiv(monthIndex, 12);
-  const long long days = daysFromCivil(fullYear, monthIndex - floorDiv(monthIndex, 12) * 12 + 1, 1) + day - 1;
-  return days * 86400 + static_cast<long long>(hour) * 3600 + static_cast<long long>(minute) * 60 + second;
-}
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -75,7 +54,7 @@ Date::Date(int month, int day, int year, int hour, int minute, int second, bool 
 
 void Date::set(int month, int day, int year, int hour, int minute, int second, bool UTC) {
   if (UTC) {
-    _time = static_cast<time_t>(utcSeconds(month, day, year, hour, minute, second));
+    _time = static_cast<time_t>(wmi::utcSecondsOf(year, month, day, hour, minute, second));
     return;
   }
   std::tm local{};

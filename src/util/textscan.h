@@ -2,8 +2,9 @@
 // number reading that never overflows, and local dates turned into times.
 #pragma once
 
+#include "util/civiltime.h"
+
 #include <cstdlib>
-#include <ctime>
 #include <string>
 
 namespace wmi {
@@ -19,20 +20,6 @@ inline long long leadingInteger(const std::string& text) { return std::strtoll(t
 // The pieces of a fixed-position date, each read with atoi rules.
 inline int numberAt(const std::string& text, std::size_t pos, std::size_t length) {
   return pos < text.size() ? static_cast<int>(leadingInteger(text.substr(pos, length))) : 0;
-}
-
-// Seconds since 1970 of a local date and time, as mktime gives them (-1 when
-// it cannot). The zone decides daylight saving for the date itself.
-inline long long localTimeOf(int year, int month, int day, int hour, int minute, int second) {
-  std::tm broken{};
-  broken.tm_year = year - 1900;
-  broken.tm_mon = month - 1;
-  broken.tm_mday = day;
-  broken.tm_hour = hour;
-  broken.tm_min = minute;
-  broken.tm_sec = second;
-  broken.tm_isdst = -1;
-  return static_cast<long long>(std::mktime(&broken));
 }
 
 }  // namespace wmi

@@ -95,9 +95,22 @@ void forEachTerminatedLine(const boost::filesystem::path& file,
 
 std::string fileContents(const boost::filesystem::path& file) {
   boost::filesystem::ifstream in(file, std::ios::binary);
-  std::ostringstream contents;
-  if (in) contents << in.rdbuf();
-  return contents.str();
+  if (!in) return std::string();
+  // A regular file is read in one go; anything else (a pipe, a device) is
+  // streamed.
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size <= 0 || !in) {
+    in.clear();
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+  }
+  std::string contents(static_cast<std::size_t>(size), '\0');
+  in.read(&contents[0], size);
+  contents.resize(static_cast<std::size_t>(in.gcount()));
+  return contents;
 }
 
 std::vector<std::string> splitAtBlanks(const std::string& text) {
