@@ -33,17 +33,48 @@ class NestingGuard {
 
 thread_local int NestingGuard::depth_ = 0;
 
+// pugixml's defaults, plus text kept inside its element instead of in a node
+// of its own: a report's DOM then takes about half the nodes. What a reader
+// sees is unchanged: text() and strayText() below give what the first child
+// node would have held.
+constexpr unsigned int kParseOptions = pugi::parse_default | pugi::parse_embed_pcdata;
+
 // The value of an element's first child (text or CDATA); empty without one.
-const char* textOf(const pugi::xml_node& node) { return node.first_child().value(); }
+const char* textOf(const pugi::xml_node& node) {
+  const char* embedded = node.value();
+  if (*embedded != '\0') return embedded;
+  // An element child has no text of its own, even when its text is embedded.
+  const pugi::xml_node first = node.first_child();
+  return first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata ? first.value() : "";
+}
+
+// Text standing first inside a container, where an element is due.
+bool hasStrayText(const pugi::xml_node& node) { return *node.value() != '\0'; }
+
+boost::any parseDocument(const pugi::xml_document& document, const pugi::xml_parse_result& result) {
+  if (!result) throw Error(std::string("Plist: XML parsed with error ") + result.description());
+  const pugi::xml_node plist = document.child("plist");
+  pugi::xml_node top = hasStrayText(plist) ? pugi::xml_node() : plist.first_child();
+  return parse(top);
+}
 
 boost::any readXml(const char* data, long long size) {
   pugi::xml_document document;
   const pugi::xml_parse_result result =
-      document.load_buffer(data, static_cast<std::size_t>(size), pugi::parse_default, pugi::encoding_auto);
-  if (!result) throw Error(std::string("Plist: XML parsed with error ") + result.description());
-  pugi::xml_node top = document.child("plist").first_child();
-  return parse(top);
+      document.load_buffer(data, static_cast<std::size_t>(size), kParseOptions, pugi::encoding_auto);
+  return parseDocument(document, result);
 }
+
+// The same on a buffer of our own, which pugixml may parse in place instead
+// of copying it first: a large report is then held once, not twice.
+boost::any readXmlInPlace(char* data, long long size) {
+  pugi::xml_document document;
+  const pugi::xml_parse_result result =
+      document.load_buffer_inplace(data, static_cast<std::size_t>(size), kParseOptions, pugi::encoding_auto);
+  return parseDocument(document, result);
+}
+
+bool isBinary(const char* data, long long size) { return size >= 8 && std::memcmp(data, "bplist00", 8) == 0; }
 
 }  // namespace
 
@@ -70,13 +101,17 @@ void readPlist(std::istream& stream, boost::any& message) {
   stream.seekg(start);
   std::vector<char> buffer(static_cast<std::size_t>(length), '\0');
   stream.read(buffer.data(), static_cast<std::streamsize>(length));
-  readPlist(buffer.data(), length, message);
+  if (isBinary(buffer.data(), length)) {
+    readPlist(buffer.data(), length, message);
+    return;
+  }
+  boost::any result = readXmlInPlace(buffer.data(), length);
+  message.swap(result);
 }
 
 void readPlist(const char* byteArray, long long size, boost::any& message) {
   if (byteArray == nullptr || size <= 0) throw Error("Plist: Empty plist data");
-  boost::any result = (size >= 8 && std::memcmp(byteArray, "bplist00", 8) == 0) ? readBinaryPlist(byteArray, size)
-                                                                                  : readXml(byteArray, size);
+  boost::any result = isBinary(byteArray, size) ? readBinaryPlist(byteArray, size) : readXml(byteArray, size);
   message.swap(result);
 }
 
@@ -97,6 +132,7 @@ boost::any parse(pugi::xml_node& node) {
 
 dictionary_type parseDictionary(pugi::xml_node& node) {
   NestingGuard guard;
+  if (hasStrayText(node)) throw Error("Plist: XML dictionary key expected but not found");
   dictionary_type dictionary;
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
     if (std::strcmp(child.name(), "key") != 0) throw Error("Plist: XML dictionary key expected but not found");
@@ -118,6 +154,7 @@ dictionary_type parseDictionary(pugi::xml_node& node) {
 
 array_type parseArray(pugi::xml_node& node) {
   NestingGuard guard;
+  if (hasStrayText(node)) throw Error("Plist: XML unknown node type ");
   array_type array;
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) array.push_back(parse(child));
   return array;

@@ -66,6 +66,16 @@ TEST(PlistXml, ValuesOfEveryKindAndDictionariesInKeyOrder) {
   EXPECT_EQ(2, Plist::Value(value).at(9)["alpha"].integerOr(0));  // the last duplicate wins
 }
 
+TEST(PlistXml, TextIsTheFirstChildNodeOnly) {
+  const boost::any value = read(plist("<array><string>a<![CDATA[b]]>c</string><string><![CDATA[<x>]]>y</string>"
+                                         "<string><key>k</key>tail</string><string> \n </string></array>"));
+  const Plist::Value array(value);
+  EXPECT_EQ("a", array.at(0).stringOr("?"));
+  EXPECT_EQ("<x>", array.at(1).stringOr("?"));
+  EXPECT_EQ("", array.at(2).stringOr("?"));  // an element first: no text, not the element's
+  EXPECT_EQ("", array.at(3).stringOr("?"));  // whitespace alone is dropped
+}
+
 TEST(PlistXml, MalformedDocumentsFailWithTheirExactTexts) {
   const struct {
     std::string xml, message;
@@ -81,6 +91,10 @@ TEST(PlistXml, MalformedDocumentsFailWithTheirExactTexts) {
       {plist("<dict>"), "Plist: XML parsed with error Start-end tags mismatch"},
       {plist(nested(Plist::kMaxNesting + 1)), "Plist: XML nesting deeper than 512 levels"},
       {plist(nested(200000)), "Plist: XML nesting deeper than 512 levels"},  // would overflow the stack
+      // Stray text where an element is due.
+      {plist("text<dict/>"), "Plist: XML unknown node type "},
+      {plist("<dict>text<key>a</key><true/></dict>"), "Plist: XML dictionary key expected but not found"},
+      {plist("<array>text<true/></array>"), "Plist: XML unknown node type "},
   };
   for (const auto& c : cases) EXPECT_EQ(c.message, errorOf([&] { read(c.xml); })) << c.xml.substr(0, 200);
   EXPECT_NO_THROW(read(plist(nested(Plist::kMaxNesting))));
