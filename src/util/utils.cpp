@@ -94,21 +94,20 @@ void forEachTerminatedLine(const boost::filesystem::path& file,
 }
 
 std::string fileContents(const boost::filesystem::path& file) {
-  boost::filesystem::ifstream in(file, std::ios::binary);
-  if (!in) return std::string();
-  // A regular file is read in one go; anything else (a pipe, a device) is
-  // streamed.
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size <= 0 || !in) {
-    in.clear();
+  boost::system::error_code ec;
+  if (!boost::filesystem::is_regular_file(file, ec)) {
+    // A pipe or a device is streamed; a folder or nothing gives nothing.
+    if (ec || boost::filesystem::is_directory(file, ec)) return std::string();
+    boost::filesystem::ifstream in(file, std::ios::binary);
     std::ostringstream contents;
-    contents << in.rdbuf();
+    if (in) contents << in.rdbuf();
     return contents.str();
   }
+  const boost::uintmax_t size = boost::filesystem::file_size(file, ec);
+  boost::filesystem::ifstream in(file, std::ios::binary);
+  if (ec || !in) return std::string();
   std::string contents(static_cast<std::size_t>(size), '\0');
-  in.read(&contents[0], size);
+  in.read(&contents[0], static_cast<std::streamsize>(size));
   contents.resize(static_cast<std::size_t>(in.gcount()));
   return contents;
 }

@@ -98,3 +98,12 @@ TEST(SplitAtBlanks, NeighbouringBlanksGiveEmptyFields) {
   EXPECT_EQ((std::vector<std::string>{"", "a"}), wmi::splitAtBlanks(" a"));
   EXPECT_EQ((std::vector<std::string>{"a\tb"}), wmi::splitAtBlanks("a\tb"));
 }
+
+TEST(FileContents, WholeFileOrNothing) {
+  ScratchDir dir;
+  const std::string bytes("a\0b\nlast", 8);
+  EXPECT_EQ(bytes, wmi::fileContents(dir.write("f", bytes)));
+  EXPECT_EQ("", wmi::fileContents(dir.path() / "missing"));
+  EXPECT_EQ("", wmi::fileContents(dir.path()));  // a folder
+  EXPECT_EQ("", wmi::fileContents(dir.write("empty", "")));
+}
