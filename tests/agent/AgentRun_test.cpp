@@ -10,16 +10,7 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-const char kRunMessages[] =
-    "start\n"
-    "実行開始...\n"
-    "UPDATE_PROGRESS\n"
-    "ハードウェア情報読込み中...\n"
-    "ハードウェア情報作成完了\n"
-    "ソフトウェア情報読込み中...\n"
-    "ソフトウェア情報作成完了\n"
-    "UPDATE_PROGRESS\n"
-    "end\n";
+const std::string kRunMessages = std::string(qztest::kCollectionMessages) + "UPDATE_PROGRESS\nend\n";
 
 // A deploy folder with the agent and a collection script of the given body.
 void deploy(const qztest::ScratchDir& dir, const std::string& scriptBody) {

@@ -14,15 +14,6 @@ using qztest::SpoolServer;
 
 namespace {
 
-const char kCollected[] =
-    "start\n"
-    "実行開始...\n"
-    "UPDATE_PROGRESS\n"
-    "ハードウェア情報読込み中...\n"
-    "ハードウェア情報作成完了\n"
-    "ソフトウェア情報読込み中...\n"
-    "ソフトウェア情報作成完了\n";
-
 // A deploy folder: the agent, a collection script that collects nothing,
 // and, unless empty, the given Config.ini. The agent's temporary folder is
 // a scratch folder of its own.
@@ -61,7 +52,7 @@ TEST(UploadAgent, RunLandsBothDataFilesInTheSpoolAndLeavesNoneBehind) {
   Deployed agent(configFor(server.port(), "secret"));
   const qztest::CommandResult result = agent.run();
   EXPECT_EQ(0, result.status);
-  EXPECT_EQ(std::string(kCollected) + "UPDATE_PROGRESS\nUPDATE_PROGRESS\nend\n", result.output);
+  EXPECT_EQ(std::string(qztest::kCollectionMessages) + "UPDATE_PROGRESS\nUPDATE_PROGRESS\nend\n", result.output);
   EXPECT_EQ("", agent.errors());
   const std::vector<std::string> spooled = server.spooledFiles();
   ASSERT_EQ(2u, spooled.size());
@@ -76,7 +67,7 @@ TEST(UploadAgent, RefusedPasswordPrintsTheAddressAndUploadErrWithoutThePassword)
   Deployed agent(configFor(server.port(), "Wr0ng-pass"));
   const qztest::CommandResult result = agent.run();
   EXPECT_EQ(0, result.status);
-  EXPECT_EQ(std::string(kCollected) + server.url() + " に接続失敗しました。\nupload err\nend\n", result.output);
+  EXPECT_EQ(std::string(qztest::kCollectionMessages) + server.url() + " に接続失敗しました。\nupload err\nend\n", result.output);
   EXPECT_EQ(std::string::npos, (result.output + agent.errors()).find("Wr0ng-pass"));
   EXPECT_EQ(0u, agent.filesLeft());
   EXPECT_TRUE(server.spooledFiles().empty());
@@ -86,7 +77,7 @@ TEST(UploadAgent, WithoutConfigNoRequestReachesTheServer) {
   SpoolServer server;
   Deployed agent("");
   const qztest::CommandResult result = agent.run();
-  EXPECT_EQ(std::string(kCollected) + "UPDATE_PROGRESS\nend\n", result.output);
+  EXPECT_EQ(std::string(qztest::kCollectionMessages) + "UPDATE_PROGRESS\nend\n", result.output);
   EXPECT_TRUE(server.requests().empty());
 }
 
@@ -99,7 +90,7 @@ TEST(UploadAgent, ServerThatNeverAnswersEndsTheRunWithinTwoMinutes) {
   const qztest::CommandResult result = agent.run();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::minutes(2));
   EXPECT_EQ(0, result.status);
-  EXPECT_EQ(std::string(kCollected) + "http://127.0.0.1:" + std::to_string(silent.port()) +
+  EXPECT_EQ(std::string(qztest::kCollectionMessages) + "http://127.0.0.1:" + std::to_string(silent.port()) +
                 " に接続失敗しました。\nupload err\nend\n",
             result.output);
   EXPECT_EQ(0u, agent.filesLeft());

@@ -4,6 +4,7 @@
 #include <boost/filesystem/operations.hpp>
 
 #include <cstdio>
+#include <ctime>
 #include <iterator>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -34,6 +35,27 @@ std::string readFile(const fs::path& file) {
   fs::ifstream in(file, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
+
+long long mktimeOf(int year, int month, int day, int hour, int minute, int second) {
+  std::tm broken{};
+  broken.tm_year = year - 1900;
+  broken.tm_mon = month - 1;
+  broken.tm_mday = day;
+  broken.tm_hour = hour;
+  broken.tm_min = minute;
+  broken.tm_sec = second;
+  broken.tm_isdst = -1;
+  return static_cast<long long>(std::mktime(&broken));
+}
+
+const char kCollectionMessages[] =
+    "start\n"
+    "実行開始...\n"
+    "UPDATE_PROGRESS\n"
+    "ハードウェア情報読込み中...\n"
+    "ハードウェア情報作成完了\n"
+    "ソフトウェア情報読込み中...\n"
+    "ソフトウェア情報作成完了\n";
 
 CommandResult runIn(const fs::path& directory, const std::string& command) {
   const std::string full = "cd '" + directory.string() + "' && " + command;

@@ -31,6 +31,12 @@ std::string bytes(const char (&literal)[N]) {
 
 std::string readFile(const boost::filesystem::path& file);
 
+// What mktime gives for a local date and time, the zone deciding daylight saving.
+long long mktimeOf(int year, int month, int day, int hour, int minute, int second);
+
+// The lines that every run of the agent which collects prints before its upload.
+extern const char kCollectionMessages[];
+
 struct CommandResult {
   int status = -1;  // exit status, or -1 when the command did not exit normally
   std::string output;  // standard output

@@ -2,24 +2,14 @@
 // including around daylight-saving changes and for fields out of range.
 #include "util/civiltime.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 
 namespace {
-
-long long viaMktime(int year, int month, int day, int hour, int minute, int second) {
-  std::tm broken{};
-  broken.tm_year = year - 1900;
-  broken.tm_mon = month - 1;
-  broken.tm_mday = day;
-  broken.tm_hour = hour;
-  broken.tm_min = minute;
-  broken.tm_sec = second;
-  broken.tm_isdst = -1;
-  return static_cast<long long>(std::mktime(&broken));
-}
 
 class Zone {
  public:
@@ -55,7 +45,7 @@ TEST(CivilTime, LocalTimesEqualMktimeInEveryZone) {
       std::tm b{};
       localtime_r(&time, &b);
       const int fields[6] = {b.tm_year + 1900, b.tm_mon + 1, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec};
-      ASSERT_EQ(viaMktime(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]),
+      ASSERT_EQ(qztest::mktimeOf(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]),
                 wmi::localTimeOf(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]))
           << zone << " " << t;
     }
@@ -63,7 +53,7 @@ TEST(CivilTime, LocalTimesEqualMktimeInEveryZone) {
     static const int kDates[][3] = {{2021, 3, 14}, {2021, 11, 7}, {2021, 3, 28}, {2021, 10, 31}, {2021, 4, 4}, {2021, 13, 0}};
     for (int minute = 0; minute < 24 * 60; minute += 10) {
       for (const auto& date : kDates) {
-        ASSERT_EQ(viaMktime(date[0], date[1], date[2], 0, minute, 0), wmi::localTimeOf(date[0], date[1], date[2], 0, minute, 0))
+        ASSERT_EQ(qztest::mktimeOf(date[0], date[1], date[2], 0, minute, 0), wmi::localTimeOf(date[0], date[1], date[2], 0, minute, 0))
             << zone << " " << date[0] << "-" << date[1] << "-" << date[2] << " +" << minute << "min";
       }
     }

@@ -29,18 +29,6 @@ std::vector<tagAPPLIDATASTRUCT> packagesOf(const std::string& app, const std::st
   return packages;
 }
 
-long long localTime(int year, int month, int day, int hour, int minute, int second) {
-  std::tm broken{};
-  broken.tm_year = year - 1900;
-  broken.tm_mon = month - 1;
-  broken.tm_mday = day;
-  broken.tm_hour = hour;
-  broken.tm_min = minute;
-  broken.tm_sec = second;
-  broken.tm_isdst = -1;
-  return static_cast<long long>(std::mktime(&broken));
-}
-
 }  // namespace
 
 TEST(LinuxPackagesDebian, DpkgListDatedByTheLastInstallInTheLog) {
@@ -48,10 +36,10 @@ TEST(LinuxPackagesDebian, DpkgListDatedByTheLastInstallInTheLog) {
   ASSERT_EQ(9u, packages.size());
   EXPECT_EQ("adduser 3.134 0", packages[0].strName + " " + packages[0].strVersion + " " +
                                    std::to_string(packages[0].tmInstall));  // installed before the oldest log kept
-  EXPECT_EQ(localTime(2025, 6, 24, 14, 36, 29), packages[5].tmInstall);    // libgdbm6:amd64
-  EXPECT_EQ(localTime(2025, 6, 24, 14, 36, 29), packages[6].tmInstall);    // perl-modules-5.36:all
+  EXPECT_EQ(qztest::mktimeOf(2025, 6, 24, 14, 36, 29), packages[5].tmInstall);    // libgdbm6:amd64
+  EXPECT_EQ(qztest::mktimeOf(2025, 6, 24, 14, 36, 29), packages[6].tmInstall);    // perl-modules-5.36:all
   EXPECT_EQ("vim-tiny 2:9.0.1378-2+deb12u2", packages[8].strName + " " + packages[8].strVersion);
-  EXPECT_EQ(localTime(2025, 8, 11, 16, 5, 17), packages[8].tmInstall);  // reinstalled after its removal
+  EXPECT_EQ(qztest::mktimeOf(2025, 8, 11, 16, 5, 17), packages[8].tmInstall);  // reinstalled after its removal
   // dpkg logs keep the versions after the package name: uncut lines date nothing.
   for (const tagAPPLIDATASTRUCT& package : packagesOf(fixture("dpkg-query"), fixture("dpkg.log"), true))
     EXPECT_EQ(0, package.tmInstall) << package.strName;
@@ -69,10 +57,10 @@ TEST(LinuxPackagesDebian, LineSplittingAndDatesThatCannotBeRead) {
       "2021-03-04 10:20:3 install seconds:amd64\n",
       true);
   ASSERT_EQ(4u, packages.size());
-  EXPECT_EQ(localTime(2021, 3, 4, 10, 20, 30), packages[0].tmInstall);
+  EXPECT_EQ(qztest::mktimeOf(2021, 3, 4, 10, 20, 30), packages[0].tmInstall);
   EXPECT_EQ("bash||0", packages[1].strName + "|" + packages[1].strVersion + "|" + std::to_string(packages[1].tmInstall));
   EXPECT_EQ(0, packages[2].tmInstall);
-  EXPECT_EQ(localTime(2021, 3, 4, 10, 20, 3), packages[3].tmInstall);
+  EXPECT_EQ(qztest::mktimeOf(2021, 3, 4, 10, 20, 3), packages[3].tmInstall);
 }
 
 TEST(LinuxPackagesRpm, InstallTimesComeFromTheList) {
