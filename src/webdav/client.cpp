@@ -1,12 +1,15 @@
 #include "webdav/client.h"
 
 #include "webdav/client_impl.h"
+#include "webdav/libcurl.h"
 
 namespace WebDAV {
 
 Client* Client::Init(const dict_t& options) { return new ClientImpl(options); }
 
-void Client::Cleanup() { curl_global_cleanup(); }
+void Client::Cleanup() {
+  if (const CurlApi* api = curl()) api->global_cleanup();
+}
 
 // Init makes every Client a ClientImpl.
 bool Client::check(const std::string& remote_resource) const {

@@ -2,6 +2,7 @@
 
 #include "webdav/callback.h"
 #include "webdav/header.h"
+#include "webdav/libcurl.h"
 #include "webdav/request.h"
 #include "webdav/urn.h"
 
@@ -22,7 +23,7 @@ curl_off_t measure(std::istream& stream) {
 
 ClientImpl::ClientImpl(const dict_t& options) {
   for (const std::string& key : option_keys()) options_[key] = get(options, key);
-  curl_global_init(CURL_GLOBAL_ALL);
+  if (const CurlApi* api = curl()) api->global_init(CURL_GLOBAL_ALL);
 }
 
 std::string ClientImpl::address(const Request& request, const std::string& remote_resource) const {

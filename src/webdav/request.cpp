@@ -15,7 +15,8 @@ bool readable(const std::string& file) {
 
 }  // namespace
 
-Request::Request(dict_t&& options) : options_(std::move(options)), handle_(curl_easy_init()) {
+Request::Request(dict_t&& options)
+    : options_(std::move(options)), handle_(curl() != nullptr ? curl()->easy_init() : nullptr) {
   // Spool servers commonly run on self-signed certificates: the server's
   // certificate and host name are deliberately not verified.
   set(CURLOPT_SSL_VERIFYHOST, 0);
@@ -29,14 +30,14 @@ Request::Request(dict_t&& options) : options_(std::move(options)), handle_(curl_
 }
 
 Request::~Request() {
-  if (handle_ != nullptr) curl_easy_cleanup(handle_);
+  if (handle_ != nullptr) curl()->easy_cleanup(handle_);
 }
 
 bool Request::perform() const {
   if (handle_ == nullptr) return false;
-  if (curl_easy_perform(handle_) != CURLE_OK) return false;
+  if (curl()->easy_perform(handle_) != CURLE_OK) return false;
   long status = 0;
-  curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+  curl()->easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
   return status >= 200 && status <= 299;
 }
 

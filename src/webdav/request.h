@@ -2,6 +2,7 @@
 // proxy, client certificate and time-outs come from the client's options.
 #pragma once
 
+#include "webdav/libcurl.h"
 #include "webdav/options.h"
 
 #include <curl/curl.h>
@@ -21,7 +22,7 @@ class Request {
   template <typename T>
   bool set(CURLoption option, T value) const {
     if (handle_ == nullptr) return false;
-    return curl_easy_setopt(handle_, option, vararg(value)) == CURLE_OK;
+    return curl()->easy_setopt(handle_, option, vararg(value)) == CURLE_OK;
   }
 
   // Runs the transfer; true when it completed with a status from 200 to 299.

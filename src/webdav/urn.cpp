@@ -1,14 +1,17 @@
 #include "webdav/urn.h"
 
+#include "webdav/libcurl.h"
+
 namespace WebDAV {
 
 const std::string Urn::separate = "/";
 
 std::string escape(CURL* handle, const std::string& text) {
-  char* escaped = curl_easy_escape(handle, text.c_str(), static_cast<int>(text.size()));
+  const CurlApi* api = curl();
+  char* escaped = api == nullptr ? nullptr : api->easy_escape(handle, text.c_str(), static_cast<int>(text.size()));
   if (escaped == nullptr) return std::string();
   std::string result(escaped);
-  curl_free(escaped);
+  api->free(escaped);
   return result;
 }
 
