@@ -2,9 +2,15 @@
 
 #include "util/utils.h"
 
+#include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/operations.hpp>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <ctime>
+#include <iterator>
 
 CBaseInfoManager::CBaseInfoManager(const std::string& srcDir, const std::string& destDir,
                                    tagWMISTRUCT* record)
@@ -27,8 +33,43 @@ void CBaseInfoManager::start() {
   }
 }
 
+namespace {
+
+[[noreturn]] void copyFailed(const boost::filesystem::path& from, const boost::filesystem::path& to, int error) {
+  throw boost::filesystem::filesystem_error("cannot copy the data file", from, to,
+                                            boost::system::error_code(error, boost::system::system_category()));
+}
+
+// Copies `from` into a new file `to`; an existing `to` is an error. Unlike
+// boost::filesystem::copy it does not force the copy to disk: a data file
+// lives only until it is uploaded, and the flush cost more than the rest of
+// a run.
+void copyToNewFile(const boost::filesystem::path& from, const boost::filesystem::path& to) {
+  boost::filesystem::ifstream in(from, std::ios::binary);
+  if (!in) copyFailed(from, to, ENOENT);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) copyFailed(from, to, errno);
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = errno;
+      ::close(fd);
+      boost::system::error_code ignored;
+      boost::filesystem::remove(to, ignored);
+      copyFailed(from, to, error);
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) copyFailed(from, to, errno);
+}
+
+}  // namespace
+
 bool CBaseInfoManager::encrypt(const boost::filesystem::path& from, const boost::filesystem::path& to) {
-  boost::filesystem::copy(from, to);
+  copyToNewFile(from, to);
   boost::filesystem::remove(from);
   return true;
 }

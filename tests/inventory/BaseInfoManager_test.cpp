@@ -95,3 +95,19 @@ TEST(Start, AFileThatCannotBePlacedIsAnErrorAndLeavesNoTemporaryFile) {
   EXPECT_THROW(manager.start(), fs::filesystem_error);
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }
+
+TEST(Encrypt, CopiesThenRemovesTheSourceButNeverOverwrites) {
+  qztest::ScratchDir dir;
+  tagWMISTRUCT record;
+  FixedManager manager(dir.path().string(), record, 12);
+  const fs::path from = dir.write("from", std::string("data\0file", 9));
+  EXPECT_TRUE(manager.encrypt(from, dir.path() / "to"));
+  EXPECT_EQ(std::string("data\0file", 9), qztest::readFile(dir.path() / "to"));
+  EXPECT_FALSE(fs::exists(from));
+
+  const fs::path again = dir.write("again", "new");
+  EXPECT_THROW(manager.encrypt(again, dir.path() / "to"), fs::filesystem_error);
+  EXPECT_EQ(std::string("data\0file", 9), qztest::readFile(dir.path() / "to"));
+  EXPECT_TRUE(fs::exists(again));
+  EXPECT_THROW(manager.encrypt(dir.path() / "missing", dir.path() / "other"), fs::filesystem_error);
+}
