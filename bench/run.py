@@ -3,7 +3,7 @@
 
 For each machine the agent runs in a deploy folder whose collection script is
 a stub (the collected files are already in result/). Every measurement is
-the median of --runs runs; peak memory is the maximum resident set size the
+the median of --runs runs (15 by default; the agent and its baseline in turn); peak memory is the maximum resident set size the
 kernel reports for the process.
 
 Usage: run.py BUILD_DIR INPUT_DIR [--runs N]
@@ -36,6 +36,17 @@ def run_measured(command, cwd=None):
 def median_run(command, runs, cwd=None):
     results = [run_measured(command, cwd) for _ in range(runs)]
     return statistics.median(r[0] for r in results), max(r[1] for r in results)
+
+
+def median_runs_interleaved(commands, runs):
+    """Runs the (command, folder) pairs in turn, `runs` rounds, so that a
+    busy moment of the machine weighs on each of them alike. Returns the
+    median seconds and the peak kilobytes of each."""
+    results = [[] for _ in commands]
+    for _ in range(runs):
+        for index, (command, cwd) in enumerate(commands):
+            results[index].append(run_measured(command, cwd))
+    return [(statistics.median(r[0] for r in rs), max(r[1] for r in rs)) for rs in results]
 
 
 def median_call(function, runs):
@@ -94,13 +105,17 @@ def bench_mac(report, args, workdir, form):
     result = os.path.join(args.inputs, f"mac-{form}", "result")
     app = os.path.join(result, "app")
     folder = deploy(args.agent, result, workdir)
-    agent_s, agent_kb = median_run(["./qz-agent"], args.runs, cwd=folder)
+    commands = [(["./qz-agent"], folder)]
+    if form == "xml":
+        commands.append(([args.pugixml, app], None))
+    measured = median_runs_interleaved(commands, args.runs)
+    agent_s, agent_kb = measured[0]
     plistlib_s = median_call(lambda: plistlib_load(app), args.runs)
     report.row(f"mac {form}: qz-agent end to end", agent_s, agent_kb)
     report.row(f"mac {form}: python plistlib.load", plistlib_s)
     report.check(f"mac {form}: agent / plistlib", agent_s / plistlib_s, 0.25, "x")
     if form == "xml":
-        pugi_s, pugi_kb = median_run([args.pugixml, app], args.runs)
+        pugi_s, pugi_kb = measured[1]
         report.row("mac xml: bare pugixml parse", pugi_s, pugi_kb)
         report.check("mac xml: agent / pugixml", agent_s / pugi_s, 2.5, "x")
     plistutil = shutil.which("plistutil")
@@ -131,7 +146,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build")
     parser.add_argument("inputs")
-    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--runs", type=int, default=15)
     args = parser.parse_args()
     args.agent = os.path.join(args.build, "src", "agent", "qz-agent")
     args.pugixml = os.path.join(args.build, "bench", "pugixml-parse")

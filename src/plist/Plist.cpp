@@ -6,7 +6,9 @@
 #include <boost/filesystem/operations.hpp>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -99,13 +101,16 @@ void readPlist(std::istream& stream, boost::any& message) {
   if (length <= 0) throw Error("Can't read zero length data");
   if (length > INT32_MAX) throw Error("Plist: data larger than 2 GiB");
   stream.seekg(start);
-  std::vector<char> buffer(static_cast<std::size_t>(length), '\0');
-  stream.read(buffer.data(), static_cast<std::streamsize>(length));
-  if (isBinary(buffer.data(), length)) {
-    readPlist(buffer.data(), length, message);
+  // Not zero-filled first: only what a short read leaves is zeroed.
+  const std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(length)]);
+  stream.read(buffer.get(), static_cast<std::streamsize>(length));
+  const std::streamsize got = std::max<std::streamsize>(stream.gcount(), 0);
+  std::fill(buffer.get() + got, buffer.get() + length, '\0');
+  if (isBinary(buffer.get(), length)) {
+    readPlist(buffer.get(), length, message);
     return;
   }
-  boost::any result = readXmlInPlace(buffer.data(), length);
+  boost::any result = readXmlInPlace(buffer.get(), length);
   message.swap(result);
 }
 
@@ -117,16 +122,32 @@ void readPlist(const char* byteArray, long long size, boost::any& message) {
 
 boost::any parse(pugi::xml_node& node) {
   const char* name = node.name();
-  const auto is = [name](const char* element) { return std::strcmp(name, element) == 0; };
-  if (is("dict")) return parseDictionary(node);
-  if (is("array")) return parseArray(node);
-  if (is("string")) return std::string(textOf(node));
-  if (is("integer")) return static_cast<long long>(std::strtoll(textOf(node), nullptr, 10));
-  if (is("real")) return std::strtod(textOf(node), nullptr);
-  if (is("false")) return false;
-  if (is("true")) return true;
-  if (is("data")) return base64Decode(textOf(node));
-  if (is("date")) return parseDate(node);
+  const auto is = [name](const char* element) { return std::strcmp(name + 1, element + 1) == 0; };
+  switch (name[0]) {  // one comparison per element instead of a chain
+    case 'd':
+      if (is("dict")) return parseDictionary(node);
+      if (is("data")) return base64Decode(textOf(node));
+      if (is("date")) return parseDate(node);
+      break;
+    case 'a':
+      if (is("array")) return parseArray(node);
+      break;
+    case 's':
+      if (is("string")) return std::string(textOf(node));
+      break;
+    case 'i':
+      if (is("integer")) return static_cast<long long>(std::strtoll(textOf(node), nullptr, 10));
+      break;
+    case 'r':
+      if (is("real")) return std::strtod(textOf(node), nullptr);
+      break;
+    case 'f':
+      if (is("false")) return false;
+      break;
+    case 't':
+      if (is("true")) return true;
+      break;
+  }
   throw Error(std::string("Plist: XML unknown node type ") + name);
 }
 
