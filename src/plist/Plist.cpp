@@ -50,6 +50,11 @@ const char* textOf(const pugi::xml_node& node) {
   return first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata ? first.value() : "";
 }
 
+bool isKey(const pugi::xml_node& node) {
+  const char* name = node.name();
+  return name[0] == 'k' && name[1] == 'e' && name[2] == 'y' && name[3] == '\0';
+}
+
 // Text standing first inside a container, where an element is due.
 bool hasStrayText(const pugi::xml_node& node) { return *node.value() != '\0'; }
 
@@ -156,11 +161,11 @@ dictionary_type parseDictionary(pugi::xml_node& node) {
   if (hasStrayText(node)) throw Error("Plist: XML dictionary key expected but not found");
   dictionary_type dictionary;
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-    if (std::strcmp(child.name(), "key") != 0) throw Error("Plist: XML dictionary key expected but not found");
+    if (!isKey(child)) throw Error("Plist: XML dictionary key expected but not found");
     std::string key = textOf(child);
     child = child.next_sibling();
     if (!child) throw Error("Plist: XML dictionary value expected for key " + key + "but not found");
-    if (std::strcmp(child.name(), "key") == 0)
+    if (isKey(child))
       throw Error("Plist: XML dictionary value expected for key " + key + "but found another key node");
     boost::any value = parse(child);
     // system_profiler writes keys in order: append at the end without a
@@ -177,6 +182,9 @@ array_type parseArray(pugi::xml_node& node) {
   NestingGuard guard;
   if (hasStrayText(node)) throw Error("Plist: XML unknown node type ");
   array_type array;
+  std::size_t count = 0;
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) ++count;
+  array.reserve(count);
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) array.push_back(parse(child));
   return array;
 }

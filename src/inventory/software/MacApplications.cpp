@@ -5,7 +5,9 @@
 
 void CSWInfoManager::loadForMac(std::vector<tagAPPLIDATASTRUCT>& applications) {
   const boost::any report = Plist::readReport(source("app"));
-  for (const Plist::Value entry : Plist::itemList(report).elements()) {
+  const Plist::array_type& entries = Plist::itemList(report).elements();
+  applications.reserve(applications.size() + entries.size());
+  for (const Plist::Value entry : entries) {
     if (!entry.isDictionary()) continue;
     tagAPPLIDATASTRUCT application;
     application.strName = entry["_name"].stringOr("");
