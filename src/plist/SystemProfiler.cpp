@@ -28,9 +28,4 @@ long long leadingInteger(const std::string& text) {
   return number;
 }
 
-bool isRegularFile(const boost::filesystem::path& file) {
-  boost::system::error_code ec;
-  return boost::filesystem::is_regular_file(file, ec);
-}
-
 }  // namespace Plist

@@ -20,8 +20,4 @@ Value itemList(const Value& root);
 // reads it (so 2.6 gives 2), clamped to the range of int.
 long long leadingInteger(const std::string& text);
 
-// True for a regular file; text reports are read only then, since opening a
-// pipe would block the run.
-bool isRegularFile(const boost::filesystem::path& file);
-
 }  // namespace Plist

@@ -39,6 +39,7 @@ const FamilyKeyword kFamilyKeywords[] = {
 // Every line of the file, the last one even without a line feed.
 std::vector<std::string> readLines(const boost::filesystem::path& file) {
   std::vector<std::string> lines;
+  if (!wmi::isRegularFile(file)) return lines;
   boost::filesystem::ifstream in(file);
   std::string line;
   while (std::getline(in, line)) lines.push_back(line);

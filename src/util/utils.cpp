@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <sstream>
 
 namespace wmi {
 
@@ -37,7 +36,7 @@ bool readMapLine(std::istream& in, std::string& line) {
 
 std::map<std::string, std::string> parseMap(const boost::filesystem::path& file) {
   std::map<std::string, std::string> pairs;
-  if (!entryExists(file)) return pairs;
+  if (!isRegularFile(file)) return pairs;
   boost::filesystem::ifstream in(file);
   std::string line;
   while (readMapLine(in, line)) {
@@ -52,7 +51,7 @@ std::map<std::string, std::string> parseMap(const boost::filesystem::path& file)
 }
 
 std::string singleLine(const boost::filesystem::path& file) {
-  if (!entryExists(file)) return std::string();
+  if (!isRegularFile(file)) return std::string();
   boost::filesystem::ifstream in(file);
   std::string line;
   std::getline(in, line);
@@ -88,21 +87,15 @@ std::string currentTime(const std::string& fmt) {
 
 void forEachTerminatedLine(const boost::filesystem::path& file,
                            const std::function<void(const std::string&)>& onLine) {
+  if (!isRegularFile(file)) return;
   boost::filesystem::ifstream in(file);
   std::string line;
   while (std::getline(in, line) && !in.eof()) onLine(line);
 }
 
 std::string fileContents(const boost::filesystem::path& file) {
+  if (!isRegularFile(file)) return std::string();
   boost::system::error_code ec;
-  if (!boost::filesystem::is_regular_file(file, ec)) {
-    // A pipe or a device is streamed; a folder or nothing gives nothing.
-    if (ec || boost::filesystem::is_directory(file, ec)) return std::string();
-    boost::filesystem::ifstream in(file, std::ios::binary);
-    std::ostringstream contents;
-    if (in) contents << in.rdbuf();
-    return contents.str();
-  }
   const boost::uintmax_t size = boost::filesystem::file_size(file, ec);
   boost::filesystem::ifstream in(file, std::ios::binary);
   if (ec || !in) return std::string();
@@ -124,6 +117,11 @@ std::vector<std::string> splitAtBlanks(const std::string& text) {
     fields.push_back(text.substr(start, blank - start));
     start = blank + 1;
   }
+}
+
+bool isRegularFile(const boost::filesystem::path& path) {
+  boost::system::error_code ec;
+  return boost::filesystem::is_regular_file(path, ec);
 }
 
 bool entryExists(const boost::filesystem::path& path) {

@@ -13,10 +13,12 @@ namespace wmi {
 
 // Key/value pairs of a "key: value" file, both sides trimmed; the last
 // occurrence of a key wins. Only the first 511 bytes of a line are read (the
-// rest of a longer line is skipped); a missing file gives an empty map.
+// rest of a longer line is skipped); a missing file, or anything but a
+// regular file, gives an empty map.
 std::map<std::string, std::string> parseMap(const boost::filesystem::path& file);
 
-// First line of a file (any length), trimmed; empty when the file is missing.
+// First line of a file (any length), trimmed; empty when the file is
+// missing or not a regular file.
 std::string singleLine(const boost::filesystem::path& file);
 
 // The text without leading and trailing blanks, tabs, CR, LF, VT and FF.
@@ -35,15 +37,20 @@ std::string currentTime(const std::string& fmt);
 
 // Calls `onLine` for each line of `file` that ends with a line feed, in order.
 // Reading stops at end of file, so an unterminated last line is not seen;
-// a missing or unreadable file gives no lines.
+// a missing or unreadable file, or anything but a regular file, gives no lines.
 void forEachTerminatedLine(const boost::filesystem::path& file,
                            const std::function<void(const std::string&)>& onLine);
 
-// The whole content of a file; empty when it is missing or unreadable.
+// The whole content of a regular file; empty when it is missing,
+// unreadable or not a regular file.
 std::string fileContents(const boost::filesystem::path& file);
 
 // Splits at every single blank; neighbouring blanks give empty fields.
 std::vector<std::string> splitAtBlanks(const std::string& text);
+
+// True for a regular file (a link to one included). Only such files are
+// read: opening a pipe would block the run, and a folder has no content.
+bool isRegularFile(const boost::filesystem::path& path);
 
 // True when the path exists as any kind of entry; a failing status query
 // counts as absent.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 using qztest::ScratchDir;
 
@@ -106,4 +107,16 @@ TEST(FileContents, WholeFileOrNothing) {
   EXPECT_EQ("", wmi::fileContents(dir.path() / "missing"));
   EXPECT_EQ("", wmi::fileContents(dir.path()));  // a folder
   EXPECT_EQ("", wmi::fileContents(dir.write("empty", "")));
+}
+
+TEST(Readers, APipeWhereAFileIsExpectedReadsAsNothingInsteadOfBlocking) {
+  ScratchDir dir;
+  const boost::filesystem::path pipe = dir.path() / "pipe";
+  ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));  // no writer: opening it to read would block
+  EXPECT_TRUE(wmi::parseMap(pipe).empty());
+  EXPECT_EQ("", wmi::singleLine(pipe));
+  EXPECT_EQ("", wmi::fileContents(pipe));
+  int lines = 0;
+  wmi::forEachTerminatedLine(pipe, [&](const std::string&) { ++lines; });
+  EXPECT_EQ(0, lines);
 }

@@ -120,7 +120,7 @@ tagWMINICSTRUCT readService(const Plist::Value& service) {
 
 void CHWInfoManager::loadVgaInfo_mac(tagWMISTRUCT& record) {
   const boost::filesystem::path file = source("video");
-  if (!Plist::isRegularFile(file)) return;
+  if (!wmi::isRegularFile(file)) return;
   boost::filesystem::ifstream in(file);
   DisplayReport report(record.vecMonitor);
   std::string line;

@@ -64,7 +64,7 @@ void setHostName(const std::string& host, tagWMIINFOSTRUCT& info) {
 
 // sw_vers prints "ProductName:\tmacOS" and "ProductVersion:\t14.2.1".
 void readOSVersion(const boost::filesystem::path& file, tagWMIINFOSTRUCT& info) {
-  if (!Plist::isRegularFile(file)) return;
+  if (!wmi::isRegularFile(file)) return;
   boost::filesystem::ifstream in(file);
   std::string line;
   while (std::getline(in, line)) {
@@ -89,7 +89,7 @@ void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& record) {
   info.strUUID = overview["platform_UUID"].stringOr("");
   info.strSourceName = sourceName(strSrcDir);
   addProcessors(overview, record.vecCpu);
-  if (Plist::isRegularFile(source("hostname"))) setHostName(wmi::singleLine(source("hostname")), info);
+  setHostName(wmi::singleLine(source("hostname")), info);
   readOSVersion(source("os"), info);
   // Without the hardware UUID the server cannot tell machines apart.
   if (!info.strUUID.empty()) record.vecInfo.push_back(info);
