@@ -1,0 +1,115 @@
+#include "util/BlockPool.h"
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+
+namespace qz {
+
+namespace {
+
+// The header word before each block says where the block came from: a size
+// class of the pool (1 to kClasses - 1), malloc, or a mapping of its own.
+constexpr std::uint64_t kFromMalloc = ~std::uint64_t{0};
+constexpr std::uint64_t kMapped = ~std::uint64_t{0} - 1;
+constexpr std::size_t kHeader = 8;
+
+std::uint64_t& headerOf(void* block) { return *(static_cast<std::uint64_t*>(block) - 1); }
+std::uint64_t headerOf(const void* block) { return *(static_cast<const std::uint64_t*>(block) - 1); }
+
+std::size_t roundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
+
+// `length` bytes of fresh memory starting on a multiple of `alignment`
+// (a multiple of the page size), or null.
+char* mapAligned(std::size_t length, std::size_t alignment) {
+  const std::size_t mapped = length + alignment;
+  void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANON, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  char* first = static_cast<char*>(raw);
+  char* start = first + (alignment - reinterpret_cast<std::uintptr_t>(first) % alignment) % alignment;
+  if (start != first) munmap(first, static_cast<std::size_t>(start - first));
+  char* end = start + length;
+  if (first + mapped != end) munmap(end, static_cast<std::size_t>(first + mapped - end));
+#ifdef MADV_HUGEPAGE
+  // One fault then fills 2 MiB instead of 4 KiB; without it nothing changes.
+  madvise(start, length, MADV_HUGEPAGE);
+#endif
+  return start;
+}
+
+void* allocateMapped(std::size_t size) {
+  if (size > ~std::size_t{0} - 2 * BlockPool::kRegionSize) return nullptr;
+  const std::size_t length = roundUp(size + 2 * kHeader, BlockPool::kRegionSize);
+  char* start = mapAligned(length, BlockPool::kRegionSize);
+  if (start == nullptr) return nullptr;
+  *reinterpret_cast<std::size_t*>(start) = length;
+  void* block = start + 2 * kHeader;
+  headerOf(block) = kMapped;
+  return block;
+}
+
+void* allocateFromMalloc(std::size_t size) {
+  void* raw = std::malloc(size + 2 * kHeader);
+  if (raw == nullptr) return nullptr;
+  void* block = static_cast<char*>(raw) + 2 * kHeader;
+  *static_cast<std::size_t*>(raw) = size;
+  headerOf(block) = kFromMalloc;
+  return block;
+}
+
+}  // namespace
+
+void* BlockPool::allocate(std::size_t size) {
+  if (size >= kSmallestMapped) return allocateMapped(size);
+  if (size > kLargestPooled) return allocateFromMalloc(size);
+  const std::size_t blockSize = roundUp(size + kHeader, kAlignment);
+  const std::size_t sizeClass = blockSize / kAlignment;
+  void* block = freeLists_[sizeClass];
+  if (block != nullptr) {
+    freeLists_[sizeClass] = *static_cast<void**>(block);
+  } else {
+    block = carve(blockSize);
+    if (block == nullptr) return nullptr;
+  }
+  headerOf(block) = sizeClass;
+  return block;
+}
+
+// A new block from the current region, opening a new region when it is used
+// up (the few bytes left at its end stay unused).
+void* BlockPool::carve(std::size_t blockSize) {
+  if (regionNext_ == nullptr || static_cast<std::size_t>(regionEnd_ - regionNext_) < blockSize) {
+    char* region = mapAligned(kRegionSize, kRegionSize);
+    if (region == nullptr) return nullptr;
+    // Block headers sit 8 bytes before a 16-byte boundary.
+    regionNext_ = region + kAlignment - kHeader;
+    regionEnd_ = region + kRegionSize;
+  }
+  void* block = regionNext_ + kHeader;
+  regionNext_ += blockSize;
+  return block;
+}
+
+void BlockPool::deallocate(void* block) {
+  if (block == nullptr) return;
+  const std::uint64_t header = headerOf(block);
+  if (header == kFromMalloc) {
+    std::free(static_cast<char*>(block) - 2 * kHeader);
+  } else if (header == kMapped) {
+    char* start = static_cast<char*>(block) - 2 * kHeader;
+    munmap(start, *reinterpret_cast<std::size_t*>(start));
+  } else {
+    *static_cast<void**>(block) = freeLists_[header];
+    freeLists_[header] = block;
+  }
+}
+
+std::size_t BlockPool::capacity(const void* block) {
+  const std::uint64_t header = headerOf(block);
+  const char* start = static_cast<const char*>(block) - 2 * kHeader;
+  if (header == kFromMalloc) return *reinterpret_cast<const std::size_t*>(start);
+  if (header == kMapped) return *reinterpret_cast<const std::size_t*>(start) - 2 * kHeader;
+  return header * kAlignment - kHeader;
+}
+
+}  // namespace qz

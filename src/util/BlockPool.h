@@ -1,0 +1,56 @@
+// A memory pool for the many small blocks of a large property-list tree.
+//
+// A report of five thousand applications becomes a few hundred thousand map
+// nodes, value holders and strings, allocated one by one and freed together.
+// General-purpose allocators spend a third of such a run merging and
+// splitting free chunks. This pool instead cuts blocks of a few fixed sizes
+// from large mapped regions and keeps every freed block on a list for its
+// size, so allocating and freeing are a handful of instructions each.
+//
+// - Small blocks (up to kLargestPooled bytes) come from 2 MiB regions that are
+//   never returned to the system; on Linux the regions are marked for huge
+//   pages, which saves hundreds of page faults per megabyte.
+// - Blocks from kLargestPooled up to kSmallestMapped bytes come from malloc.
+// - Larger blocks (a whole collected file read into memory) are mapped on
+//   their own, again with huge pages where the system offers them, and
+//   unmapped when freed.
+//
+// Every block carries an 8-byte header with its kind, so a block can be
+// freed without its size. Blocks are aligned to 16 bytes. A pool is not
+// synchronised: give each thread its own (a block may be freed through any
+// pool, as regions are never unmapped).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qz {
+
+class BlockPool {
+ public:
+  static constexpr std::size_t kAlignment = 16;
+  static constexpr std::size_t kLargestPooled = 1024;
+  static constexpr std::size_t kSmallestMapped = std::size_t{1} << 20;
+  static constexpr std::size_t kRegionSize = std::size_t{2} << 20;
+
+  constexpr BlockPool() = default;
+
+  // A block of at least `size` bytes, or null when the system has no memory.
+  void* allocate(std::size_t size);
+  // Returns a block of any pool (or null, which is ignored).
+  void deallocate(void* block);
+
+  // The usable bytes of a block, at least the size it was asked for.
+  static std::size_t capacity(const void* block);
+
+ private:
+  static constexpr std::size_t kClasses = (kLargestPooled + 8 + kAlignment - 1) / kAlignment + 1;
+
+  void* carve(std::size_t blockSize);
+
+  void* freeLists_[kClasses] = {};
+  char* regionNext_ = nullptr;
+  char* regionEnd_ = nullptr;
+};
+
+}  // namespace qz
