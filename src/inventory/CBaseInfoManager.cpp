@@ -10,7 +10,7 @@
 
 #include <cerrno>
 #include <ctime>
-#include <iterator>
+#include <algorithm>
 
 CBaseInfoManager::CBaseInfoManager(const std::string& srcDir, const std::string& destDir,
                                    tagWMISTRUCT* record)
@@ -47,7 +47,12 @@ namespace {
 void copyToNewFile(const boost::filesystem::path& from, const boost::filesystem::path& to) {
   boost::filesystem::ifstream in(from, std::ios::binary);
   if (!in) copyFailed(from, to, ENOENT);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = std::max<std::streamoff>(in.tellg(), 0);
+  in.seekg(0);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  in.read(&bytes[0], size);
+  bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) copyFailed(from, to, errno);
   std::size_t written = 0;

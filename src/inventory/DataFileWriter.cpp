@@ -1,5 +1,11 @@
 #include "inventory/DataFileWriter.h"
 
+namespace {
+
+constexpr std::size_t kPendingLimit = 64 * 1024;
+
+}  // namespace
+
 CDataFileWriter::CDataFileWriter(const boost::filesystem::path& file)
     : out_(file, std::ios::binary | std::ios::trunc), scratch_(CBaseInfoManager::kHeaderFieldSize) {}
 
@@ -34,8 +40,17 @@ void CDataFileWriter::text(const std::string& value) {
 }
 
 void CDataFileWriter::endMarker() {
-  out_.write("QZ20EOF", 7);
+  pending_.append("QZ20EOF", 7);
+  writePending();
   out_.close();
 }
 
-void CDataFileWriter::flushScratch(int length) { out_.write(scratch_.data(), length); }
+void CDataFileWriter::flushScratch(int length) {
+  pending_.append(scratch_.data(), static_cast<std::size_t>(length));
+  if (pending_.size() >= kPendingLimit) writePending();
+}
+
+void CDataFileWriter::writePending() {
+  out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+  pending_.clear();
+}

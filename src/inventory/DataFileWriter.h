@@ -1,5 +1,6 @@
 // Writes the fields of one data file in order, each encoded into one reused
-// scratch buffer and written at once.
+// scratch buffer; the encoded fields are collected and written in large
+// pieces, since a software file has tens of thousands of small fields.
 #pragma once
 
 #include "inventory/CBaseInfoManager.h"
@@ -30,7 +31,9 @@ class CDataFileWriter {
 
  private:
   void flushScratch(int length);
+  void writePending();
 
   boost::filesystem::ofstream out_;
   std::vector<char> scratch_;
+  std::string pending_;
 };

@@ -2,8 +2,6 @@
 
 #include "plist/Plist.h"
 
-#include <boost/locale/encoding_utf.hpp>
-
 #include <algorithm>
 #include <cstring>
 
@@ -16,41 +14,132 @@ constexpr std::size_t kSignatureSize = 8;
 
 [[noreturn]] void fail(const std::string& message) { throw Error(message); }
 
+// The failures of the checks below are built out of line, so that the checks
+// themselves stay small enough to be inlined on every object.
+[[noreturn]] __attribute__((noinline)) void failOutOfBounds() { fail("Out of bounds getRange"); }
+[[noreturn]] __attribute__((noinline)) void failReference(int objRef) {
+  fail("Plist: object reference " + std::to_string(objRef) + " outside the offset table");
+}
+[[noreturn]] __attribute__((noinline)) void failOffset(std::int32_t offset) {
+  fail("Plist: object offset " + std::to_string(offset) + " outside the object table");
+}
+[[noreturn]] __attribute__((noinline)) void failBudget() { fail("Plist: more values than the data can hold"); }
+
 // Every field read goes through this check first.
-void checkRange(std::size_t total, long long index, long long size) {
+inline void checkRange(std::size_t total, long long index, long long size) {
   if (index < 0 || size < 0 || index > static_cast<long long>(total) ||
       size > static_cast<long long>(total) - index)
-    fail("Out of bounds getRange");
+    failOutOfBounds();
+}
+
+// A big-endian number of `length` bytes at `bytes`, already checked.
+inline std::uint64_t bigEndianAt(const unsigned char* bytes, long long length) {
+  std::uint64_t value = 0;
+  for (long long i = 0; i < length; ++i) value = (value << 8) | bytes[i];
+  return value;
 }
 
 // The low 64 bits of a big-endian number of `length` bytes.
 std::uint64_t readBigEndian(const std::vector<unsigned char>& table, long long position, long long length) {
   checkRange(table.size(), position, length);
-  std::uint64_t value = 0;
-  for (long long i = 0; i < length; ++i) value = (value << 8) | table[static_cast<std::size_t>(position + i)];
-  return value;
+  return bigEndianAt(table.data() + position, length);
 }
 
 std::int32_t low32(std::uint64_t value) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(value)); }
 
+// Each value read counts against the budget of the whole read.
+inline void spendBudget(const PlistHelperData& d) {
+  if (--d.valueBudget < 0) failBudget();
+}
+
 // The object table offset of a reference, both checked against their tables.
-int objectOffset(const PlistHelperData& d, int objRef) {
-  if (objRef < 0 || static_cast<std::size_t>(objRef) >= d.offsetTable.size())
-    fail("Plist: object reference " + std::to_string(objRef) + " outside the offset table");
+inline int objectOffset(const PlistHelperData& d, int objRef) {
+  if (objRef < 0 || static_cast<std::size_t>(objRef) >= d.offsetTable.size()) failReference(objRef);
   const std::int32_t offset = d.offsetTable[static_cast<std::size_t>(objRef)];
-  if (offset < 0 || static_cast<std::size_t>(offset) >= d.objectTable.size())
-    fail("Plist: object offset " + std::to_string(offset) + " outside the object table");
+  if (offset < 0 || static_cast<std::size_t>(offset) >= d.objectTable.size()) failOffset(offset);
   return offset;
+}
+
+// The count of a counted object: the low four bits of its marker, or for
+// fifteen and more the integer object after the marker.
+inline long long countOf(const PlistHelperData& d, int position, int& start) {
+  const unsigned char marker = d.objectTable[static_cast<std::size_t>(position)];
+  start = 1;
+  if ((marker & 0x0F) != 0x0F) return marker & 0x0F;
+  return getCount(d, position, marker, start);
 }
 
 // The payload of a counted object: `count` units of `unitSize` bytes after
 // the marker (and the extended count, if any). Returns its start.
-long long payloadStart(const PlistHelperData& d, int position, long long& count, long long unitSize) {
+inline long long payloadStart(const PlistHelperData& d, int position, long long& count, long long unitSize) {
   int start = 0;
-  count = getCount(d, position, d.objectTable[static_cast<std::size_t>(position)], start);
-  if (count < 0 || count > static_cast<long long>(d.objectTable.size()) / unitSize) fail("Out of bounds getRange");
+  count = countOf(d, position, start);
+  if (count < 0 || count > static_cast<long long>(d.objectTable.size()) / unitSize) failOutOfBounds();
   checkRange(d.objectTable.size(), static_cast<long long>(position) + start, count * unitSize);
   return static_cast<long long>(position) + start;
+}
+
+// The object references of a container where they stand in the object
+// table, checked once as a whole.
+class ContainerRefs {
+ public:
+  ContainerRefs(const PlistHelperData& d, int objRef) : width_(d.objRefSize) {
+    const int position = objectOffset(d, objRef);
+    int start = 0;
+    count_ = countOf(d, position, start);
+    if ((d.objectTable[static_cast<std::size_t>(position)] >> 4) == 0xD) count_ = count_ > (1LL << 61) ? -1 : count_ * 2;
+    if (width_ < 1 || count_ == 0) {
+      count_ = 0;
+      return;
+    }
+    if (count_ < 0 || count_ > static_cast<long long>(d.objectTable.size()) / width_) failOutOfBounds();
+    const long long at = static_cast<long long>(position) + start;
+    checkRange(d.objectTable.size(), at, count_ * width_);
+    first_ = d.objectTable.data() + at;
+  }
+
+  std::size_t size() const { return static_cast<std::size_t>(count_); }
+  std::int32_t operator[](std::size_t index) const {
+    return low32(bigEndianAt(first_ + index * static_cast<std::size_t>(width_), width_));
+  }
+
+ private:
+  const unsigned char* first_ = nullptr;
+  long long count_ = 0;
+  int width_;
+};
+
+// UTF-16 code units, big-endian, to UTF-8. False on a lone surrogate.
+bool utf8FromUtf16BigEndian(const unsigned char* units, std::size_t count, std::string& text) {
+  text.resize(3 * count);  // the most UTF-8 that count units can give
+  char* out = &text[0];
+  for (std::size_t i = 0; i < count; ++i) {
+    char32_t c = static_cast<char32_t>((units[2 * i] << 8) | units[2 * i + 1]);
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      if (c >= 0xDC00 || i + 1 == count) return false;
+      const char32_t low = static_cast<char32_t>((units[2 * i + 2] << 8) | units[2 * i + 3]);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      ++i;
+    }
+    if (c < 0x80) {
+      *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+      *out++ = static_cast<char>(0xC0 | (c >> 6));
+      *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *out++ = static_cast<char>(0xE0 | (c >> 12));
+      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *out++ = static_cast<char>(0xF0 | (c >> 18));
+      *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  text.resize(static_cast<std::size_t>(out - text.data()));
+  return true;
 }
 
 // Marks a container as being parsed for as long as it lives, so that a
@@ -75,7 +164,7 @@ class ContainerGuard {
 // A dictionary key: an ASCII or UTF-16 string object, read straight into a
 // string rather than through a value.
 std::string parseKey(const PlistHelperData& d, int objRef) {
-  if (--d.valueBudget < 0) fail("Plist: more values than the data can hold");
+  spendBudget(d);
   const int position = objectOffset(d, objRef);
   const unsigned char kind = d.objectTable[static_cast<std::size_t>(position)] >> 4;
   if (kind == 0x5) return parseBinaryString(d, position);
@@ -114,13 +203,17 @@ void parseTrailer(PlistHelperData& d, const std::vector<unsigned char>& trailer)
 void parseOffsetTable(PlistHelperData& d, const std::vector<unsigned char>& offsetTableBytes) {
   d.offsetTable.clear();
   if (d.offsetByteSize < 1) return;
-  d.offsetTable.reserve(offsetTableBytes.size() / static_cast<std::size_t>(d.offsetByteSize));
-  for (std::size_t position = 0; position < offsetTableBytes.size(); position += d.offsetByteSize)
-    d.offsetTable.push_back(low32(readBigEndian(offsetTableBytes, static_cast<long long>(position), d.offsetByteSize)));
+  const std::size_t width = static_cast<std::size_t>(d.offsetByteSize);
+  d.offsetTable.reserve(offsetTableBytes.size() / width);
+  std::size_t position = 0;
+  for (; position + width <= offsetTableBytes.size(); position += width)
+    d.offsetTable.push_back(low32(bigEndianAt(offsetTableBytes.data() + position, d.offsetByteSize)));
+  // A last entry cut short by the end of the table is out of bounds.
+  if (position < offsetTableBytes.size()) failOutOfBounds();
 }
 
 boost::any parseBinary(const PlistHelperData& d, int objRef) {
-  if (--d.valueBudget < 0) fail("Plist: more values than the data can hold");
+  spendBudget(d);
   const int position = objectOffset(d, objRef);
   const unsigned char marker = d.objectTable[static_cast<std::size_t>(position)];
   int width = 0;
@@ -193,31 +286,24 @@ std::string parseBinaryString(const PlistHelperData& d, int headerPosition) {
 std::string parseBinaryUnicode(const PlistHelperData& d, int headerPosition) {
   long long count = 0;
   const long long start = payloadStart(d, headerPosition, count, 2);
-  std::u16string units(static_cast<std::size_t>(count), u'\0');
-  for (long long i = 0; i < count; ++i) {
-    const std::size_t at = static_cast<std::size_t>(start + 2 * i);
-    units[static_cast<std::size_t>(i)] = static_cast<char16_t>((d.objectTable[at] << 8) | d.objectTable[at + 1]);
-  }
-  try {
-    return boost::locale::conv::utf_to_utf<char>(units.data(), units.data() + units.size(), boost::locale::conv::stop);
-  } catch (const boost::locale::conv::conversion_error& error) {
-    // A lone surrogate: a damaged file, reported like any other.
-    fail(std::string("Plist: invalid UTF-16 string: ") + error.what());
-  }
+  std::string text;
+  if (!utf8FromUtf16BigEndian(d.objectTable.data() + start, static_cast<std::size_t>(count), text))
+    fail("Plist: invalid UTF-16 string: a lone surrogate");  // a damaged file
+  return text;
 }
 
 std::vector<boost::any> parseBinaryArray(const PlistHelperData& d, int objRef) {
   ContainerGuard guard(d, objRef);
-  const std::vector<std::int32_t> refs = getRefsForContainers(d, objRef);
+  const ContainerRefs refs(d, objRef);
   std::vector<boost::any> array;
   array.reserve(refs.size());
-  for (std::int32_t ref : refs) array.push_back(parseBinary(d, ref));
+  for (std::size_t i = 0; i < refs.size(); ++i) array.push_back(parseBinary(d, refs[i]));
   return array;
 }
 
 std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& d, int objRef) {
   ContainerGuard guard(d, objRef);
-  const std::vector<std::int32_t> refs = getRefsForContainers(d, objRef);
+  const ContainerRefs refs(d, objRef);
   const std::size_t pairs = refs.size() / 2;
   std::map<std::string, boost::any> dictionary;
   for (std::size_t i = 0; i < pairs; ++i) {
@@ -234,18 +320,10 @@ std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& d
 }
 
 std::vector<std::int32_t> getRefsForContainers(const PlistHelperData& d, int objRef) {
-  const int position = objectOffset(d, objRef);
-  int start = 0;
-  long long count = getCount(d, position, d.objectTable[static_cast<std::size_t>(position)], start);
-  if ((d.objectTable[static_cast<std::size_t>(position)] >> 4) == 0xD) count = count > (1LL << 61) ? -1 : count * 2;
-  std::vector<std::int32_t> refs;
-  if (d.objRefSize < 1 || count == 0) return refs;
-  if (count < 0 || count > static_cast<long long>(d.objectTable.size()) / d.objRefSize) fail("Out of bounds getRange");
-  refs.reserve(static_cast<std::size_t>(count));
-  long long at = static_cast<long long>(position) + start;
-  for (long long i = 0; i < count; ++i, at += d.objRefSize)
-    refs.push_back(low32(readBigEndian(d.objectTable, at, d.objRefSize)));
-  return refs;
+  const ContainerRefs refs(d, objRef);
+  std::vector<std::int32_t> list(refs.size());
+  for (std::size_t i = 0; i < refs.size(); ++i) list[i] = refs[i];
+  return list;
 }
 
 long long getCount(const PlistHelperData& d, int bytePosition, unsigned char headerByte, int& startOffset) {

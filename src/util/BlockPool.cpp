@@ -8,14 +8,12 @@ namespace qz {
 
 namespace {
 
-// The header word before each block says where the block came from: a size
-// class of the pool (1 to kClasses - 1), malloc, or a mapping of its own.
 constexpr std::uint64_t kFromMalloc = ~std::uint64_t{0};
 constexpr std::uint64_t kMapped = ~std::uint64_t{0} - 1;
-constexpr std::size_t kHeader = 8;
+constexpr std::size_t kHeader = BlockPool::kHeader;
 
-std::uint64_t& headerOf(void* block) { return *(static_cast<std::uint64_t*>(block) - 1); }
-std::uint64_t headerOf(const void* block) { return *(static_cast<const std::uint64_t*>(block) - 1); }
+std::uint64_t& header(void* block) { return *(static_cast<std::uint64_t*>(block) - 1); }
+std::uint64_t header(const void* block) { return *(static_cast<const std::uint64_t*>(block) - 1); }
 
 std::size_t roundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
 
@@ -44,7 +42,7 @@ void* allocateMapped(std::size_t size) {
   if (start == nullptr) return nullptr;
   *reinterpret_cast<std::size_t*>(start) = length;
   void* block = start + 2 * kHeader;
-  headerOf(block) = kMapped;
+  header(block) = kMapped;
   return block;
 }
 
@@ -53,31 +51,20 @@ void* allocateFromMalloc(std::size_t size) {
   if (raw == nullptr) return nullptr;
   void* block = static_cast<char*>(raw) + 2 * kHeader;
   *static_cast<std::size_t*>(raw) = size;
-  headerOf(block) = kFromMalloc;
+  header(block) = kFromMalloc;
   return block;
 }
 
 }  // namespace
 
-void* BlockPool::allocate(std::size_t size) {
-  if (size >= kSmallestMapped) return allocateMapped(size);
-  if (size > kLargestPooled) return allocateFromMalloc(size);
-  const std::size_t blockSize = roundUp(size + kHeader, kAlignment);
-  const std::size_t sizeClass = blockSize / kAlignment;
-  void* block = freeLists_[sizeClass];
-  if (block != nullptr) {
-    freeLists_[sizeClass] = *static_cast<void**>(block);
-  } else {
-    block = carve(blockSize);
-    if (block == nullptr) return nullptr;
-  }
-  headerOf(block) = sizeClass;
-  return block;
+void* BlockPool::allocateLarge(std::size_t size) {
+  return size >= kSmallestMapped ? allocateMapped(size) : allocateFromMalloc(size);
 }
 
 // A new block from the current region, opening a new region when it is used
 // up (the few bytes left at its end stay unused).
-void* BlockPool::carve(std::size_t blockSize) {
+void* BlockPool::carve(std::size_t sizeClass) {
+  const std::size_t blockSize = sizeClass * kAlignment;
   if (regionNext_ == nullptr || static_cast<std::size_t>(regionEnd_ - regionNext_) < blockSize) {
     char* region = mapAligned(kRegionSize, kRegionSize);
     if (region == nullptr) return nullptr;
@@ -87,29 +74,24 @@ void* BlockPool::carve(std::size_t blockSize) {
   }
   void* block = regionNext_ + kHeader;
   regionNext_ += blockSize;
+  headerOf(block) = sizeClass;
   return block;
 }
 
-void BlockPool::deallocate(void* block) {
-  if (block == nullptr) return;
-  const std::uint64_t header = headerOf(block);
-  if (header == kFromMalloc) {
-    std::free(static_cast<char*>(block) - 2 * kHeader);
-  } else if (header == kMapped) {
-    char* start = static_cast<char*>(block) - 2 * kHeader;
+void BlockPool::deallocateLarge(void* block) {
+  char* start = static_cast<char*>(block) - 2 * kHeader;
+  if (header(block) == kFromMalloc)
+    std::free(start);
+  else
     munmap(start, *reinterpret_cast<std::size_t*>(start));
-  } else {
-    *static_cast<void**>(block) = freeLists_[header];
-    freeLists_[header] = block;
-  }
 }
 
 std::size_t BlockPool::capacity(const void* block) {
-  const std::uint64_t header = headerOf(block);
+  const std::uint64_t kind = header(block);
   const char* start = static_cast<const char*>(block) - 2 * kHeader;
-  if (header == kFromMalloc) return *reinterpret_cast<const std::size_t*>(start);
-  if (header == kMapped) return *reinterpret_cast<const std::size_t*>(start) - 2 * kHeader;
-  return header * kAlignment - kHeader;
+  if (kind == kFromMalloc) return *reinterpret_cast<const std::size_t*>(start);
+  if (kind == kMapped) return *reinterpret_cast<const std::size_t*>(start) - 2 * kHeader;
+  return kind * kAlignment - kHeader;
 }
 
 }  // namespace qz

@@ -32,21 +32,46 @@ class BlockPool {
   static constexpr std::size_t kLargestPooled = 1024;
   static constexpr std::size_t kSmallestMapped = std::size_t{1} << 20;
   static constexpr std::size_t kRegionSize = std::size_t{2} << 20;
+  // The header word before each block: its size class, or one of two
+  // markers above every class for blocks from malloc or mapped on their own.
+  static constexpr std::size_t kHeader = 8;
 
   constexpr BlockPool() = default;
 
   // A block of at least `size` bytes, or null when the system has no memory.
-  void* allocate(std::size_t size);
+  void* allocate(std::size_t size) {
+    if (size <= kLargestPooled) {
+      const std::size_t sizeClass = (size + kHeader + kAlignment - 1) / kAlignment;
+      if (void* block = freeLists_[sizeClass]) {
+        freeLists_[sizeClass] = *static_cast<void**>(block);
+        headerOf(block) = sizeClass;
+        return block;
+      }
+      return carve(sizeClass);
+    }
+    return allocateLarge(size);
+  }
+
   // Returns a block of any pool (or null, which is ignored).
-  void deallocate(void* block);
+  void deallocate(void* block) {
+    if (block == nullptr) return;
+    const std::uint64_t sizeClass = headerOf(block);
+    if (sizeClass >= kClasses) return deallocateLarge(block);
+    *static_cast<void**>(block) = freeLists_[sizeClass];
+    freeLists_[sizeClass] = block;
+  }
 
   // The usable bytes of a block, at least the size it was asked for.
   static std::size_t capacity(const void* block);
 
  private:
-  static constexpr std::size_t kClasses = (kLargestPooled + 8 + kAlignment - 1) / kAlignment + 1;
+  static constexpr std::size_t kClasses = (kLargestPooled + kHeader + kAlignment - 1) / kAlignment + 1;
 
-  void* carve(std::size_t blockSize);
+  static std::uint64_t& headerOf(void* block) { return *(static_cast<std::uint64_t*>(block) - 1); }
+
+  void* carve(std::size_t sizeClass);
+  static void* allocateLarge(std::size_t size);
+  static void deallocateLarge(void* block);
 
   void* freeLists_[kClasses] = {};
   char* regionNext_ = nullptr;

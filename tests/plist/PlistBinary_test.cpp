@@ -3,9 +3,11 @@
 // without reading outside the buffer.
 #include "plist/Plist.h"
 
+#include <boost/locale/encoding_utf.hpp>
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -183,4 +185,28 @@ TEST(BinaryPlist, NestingDeeperThan512LevelsIsRefused) {
 TEST(BinaryPlist, LoneSurrogateIsAPlistError) {
   EXPECT_NE("no error", errorOf(assemble({bytes({0x61, 0xD8, 0x00})})));
   EXPECT_NE("no error", errorOf(assemble({bytes({0x62, 0x00, 0x41, 0xDC, 0x00})})));
+}
+
+// The UTF-16 strings of a binary file decode exactly as Boost.Locale's strict
+// conversion does, surrogate pairs included, and fail where it fails.
+TEST(BinaryPlist, Utf16StringsDecodeLikeBoostLocale) {
+  std::mt19937 random(20261208);
+  const char16_t interesting[] = {0x0041, 0x00E9, 0x07FF, 0x0800, 0x3042, 0xFFFF, 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFFFE};
+  for (int round = 0; round < 20000; ++round) {
+    std::u16string units(random() % 6 + 1, u'\0');
+    for (char16_t& unit : units)
+      unit = random() % 2 ? interesting[random() % (sizeof interesting / sizeof interesting[0])]
+                          : static_cast<char16_t>(random());
+    std::string object = bytes({0x60 + static_cast<int>(units.size())});
+    for (char16_t unit : units) object += bigEndian(unit, 2);
+    std::string expected;
+    try {
+      expected = boost::locale::conv::utf_to_utf<char>(units.data(), units.data() + units.size(),
+                                                       boost::locale::conv::stop);
+    } catch (const boost::locale::conv::conversion_error&) {
+      ASSERT_NE("no error", errorOf(assemble({object}))) << round;
+      continue;
+    }
+    ASSERT_EQ(expected, readAs<std::string>(assemble({object}))) << round;
+  }
 }
