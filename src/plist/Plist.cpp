@@ -83,6 +83,13 @@ boost::any readXmlInPlace(char* data, long long size) {
 
 bool isBinary(const char* data, long long size) { return size >= 8 && std::memcmp(data, "bplist00", 8) == 0; }
 
+// Reads `length` bytes; whatever a short read leaves is zeroed.
+void readInto(std::istream& stream, char* buffer, long long length) {
+  stream.read(buffer, static_cast<std::streamsize>(length));
+  const std::streamsize got = std::max<std::streamsize>(stream.gcount(), 0);
+  std::fill(buffer + got, buffer + length, '\0');
+}
+
 }  // namespace
 
 template <>
@@ -106,16 +113,22 @@ void readPlist(std::istream& stream, boost::any& message) {
   if (length <= 0) throw Error("Can't read zero length data");
   if (length > INT32_MAX) throw Error("Plist: data larger than 2 GiB");
   stream.seekg(start);
-  // Not zero-filled first: only what a short read leaves is zeroed.
-  const std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(length)]);
-  stream.read(buffer.get(), static_cast<std::streamsize>(length));
-  const std::streamsize got = std::max<std::streamsize>(stream.gcount(), 0);
-  std::fill(buffer.get() + got, buffer.get() + length, '\0');
-  if (isBinary(buffer.get(), length)) {
-    readPlist(buffer.get(), length, message);
-    return;
+  char signature[8] = {};
+  stream.read(signature, std::min<long long>(length, 8));
+  stream.clear();
+  stream.seekg(start);
+  boost::any result;
+  if (isBinary(signature, length)) {
+    // Read into the vector that becomes the reader's object table.
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
+    readInto(stream, reinterpret_cast<char*>(bytes.data()), length);
+    result = readBinaryPlist(std::move(bytes));
+  } else {
+    // Not zero-filled first: only what a short read leaves is zeroed.
+    const std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(length)]);
+    readInto(stream, buffer.get(), length);
+    result = readXmlInPlace(buffer.get(), length);
   }
-  boost::any result = readXmlInPlace(buffer.get(), length);
   message.swap(result);
 }
 

@@ -178,14 +178,22 @@ std::string parseKey(const PlistHelperData& d, int objRef) {
 boost::any readBinaryPlist(const char* data, long long size) {
   if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+  return readBinaryPlist(std::vector<unsigned char>(bytes, bytes + size));
+}
+
+boost::any readBinaryPlist(std::vector<unsigned char>&& data) {
+  const long long size = static_cast<long long>(data.size());
+  if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
   PlistHelperData d;
-  parseTrailer(d, std::vector<unsigned char>(bytes + size - kTrailerSize, bytes + size));
+  parseTrailer(d, std::vector<unsigned char>(data.end() - kTrailerSize, data.end()));
   if (d.offsetByteSize < 1) fail("Plist: offset table entries of 0 bytes");
   if (d.offsetTableOffset < static_cast<long long>(kSignatureSize) ||
       d.offsetTableOffset > size - static_cast<long long>(kTrailerSize))
     fail("Plist: offset table outside the data");
-  d.objectTable.assign(bytes, bytes + d.offsetTableOffset);
-  parseOffsetTable(d, std::vector<unsigned char>(bytes + d.offsetTableOffset, bytes + size - kTrailerSize));
+  parseOffsetTable(d, std::vector<unsigned char>(data.begin() + d.offsetTableOffset, data.end() - kTrailerSize));
+  // The data up to the offset table becomes the object table where it lies.
+  data.resize(static_cast<std::size_t>(d.offsetTableOffset));
+  d.objectTable = std::move(data);
   // Without shared containers every value costs at least one byte of the
   // object table; allow generous sharing, but not an exponential expansion.
   d.valueBudget = 4 * static_cast<std::int64_t>(d.objectTable.size()) + 4096;

@@ -32,6 +32,9 @@ struct PlistHelperData {
 
 // Reads `size` bytes that start with the signature "bplist00".
 boost::any readBinaryPlist(const char* data, long long size);
+// The same on data of its own, which then serves as the object table
+// instead of a copy.
+boost::any readBinaryPlist(std::vector<unsigned char>&& data);
 
 void parseTrailer(PlistHelperData& d, const std::vector<unsigned char>& trailer);
 void parseOffsetTable(PlistHelperData& d, const std::vector<unsigned char>& offsetTableBytes);

@@ -1,13 +1,15 @@
 // Conversions between the agent's UTF-8 texts and the Shift-JIS of the data files.
 #include "util/utils.h"
 
-#include <boost/locale/generator.hpp>
-#include <boost/locale/conversion.hpp>
+#include "util/nfc/NfcCompose.h"
 
+#include <dlfcn.h>
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
 
 namespace wmi {
@@ -83,16 +85,33 @@ bool mayNeedComposition(const std::string& text) {
   return false;
 }
 
+// The composition plugin's entry point, loaded on first use; null (after one
+// line on stderr) when the plugin cannot be loaded.
+NfcComposeFunction nfcCompose() {
+  static const NfcComposeFunction compose = []() -> NfcComposeFunction {
+    void* plugin = dlopen(QZ_NFC_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+    void* entry = plugin == nullptr ? nullptr : dlsym(plugin, kNfcComposeSymbol);
+    if (entry == nullptr) {
+      const char* reason = dlerror();
+      std::cerr << "qz-agent: names are converted without Unicode composition: "
+                << (reason != nullptr ? reason : "plugin not found") << "\n";
+    }
+    return reinterpret_cast<NfcComposeFunction>(entry);
+  }();
+  return compose;
+}
+
 // macOS hands out names in decomposed form (a base letter followed by a
 // combining mark); Shift-JIS only has the composed characters, so compose first.
 std::string composed(const std::string& text) {
   if (!mayNeedComposition(text)) return text;
-  try {
-    static const std::locale utf8 = boost::locale::generator()("en_US.UTF-8");
-    return boost::locale::normalize(text, boost::locale::norm_nfc, utf8);
-  } catch (const std::exception&) {
-    return text;  // no normalisation backend: convert the text as it stands
-  }
+  const NfcComposeFunction compose = nfcCompose();
+  std::size_t size = 0;
+  char* result = compose == nullptr ? nullptr : compose(text.data(), text.size(), &size);
+  if (result == nullptr) return text;  // no composition: convert the text as it stands
+  std::string composedText(result, size);
+  std::free(result);
+  return composedText;
 }
 
 // One conversion descriptor per direction, opened on first use and reset
