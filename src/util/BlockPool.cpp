@@ -35,11 +35,8 @@ char* mapAligned(std::size_t length, std::size_t alignment) {
   return start;
 }
 
-void* allocateMapped(std::size_t size) {
-  if (size > ~std::size_t{0} - 2 * BlockPool::kRegionSize) return nullptr;
-  const std::size_t length = roundUp(size + 2 * kHeader, BlockPool::kRegionSize);
-  char* start = mapAligned(length, BlockPool::kRegionSize);
-  if (start == nullptr) return nullptr;
+// Marks a mapping of `length` bytes at `start` as one block.
+void* mappedBlock(char* start, std::size_t length) {
   *reinterpret_cast<std::size_t*>(start) = length;
   void* block = start + 2 * kHeader;
   header(block) = kMapped;
@@ -61,6 +58,21 @@ void* BlockPool::allocateLarge(std::size_t size) {
   return size >= kSmallestMapped ? allocateMapped(size) : allocateFromMalloc(size);
 }
 
+// A kept mapping that is large enough, else a new one.
+void* BlockPool::allocateMapped(std::size_t size) {
+  if (size > ~std::size_t{0} - 2 * kRegionSize) return nullptr;
+  const std::size_t length = roundUp(size + 2 * kHeader, kRegionSize);
+  for (Mapping& kept : kept_) {
+    if (kept.start != nullptr && kept.length >= length) {
+      const Mapping reused = kept;
+      kept = Mapping{};
+      return mappedBlock(reused.start, reused.length);
+    }
+  }
+  char* start = mapAligned(length, kRegionSize);
+  return start == nullptr ? nullptr : mappedBlock(start, length);
+}
+
 // A new block from the current region, opening a new region when it is used
 // up (the few bytes left at its end stay unused).
 void* BlockPool::carve(std::size_t sizeClass) {
@@ -78,12 +90,20 @@ void* BlockPool::carve(std::size_t sizeClass) {
   return block;
 }
 
-void BlockPool::deallocateLarge(void* block) {
+void BlockPool::releaseLarge(void* block) {
   char* start = static_cast<char*>(block) - 2 * kHeader;
-  if (header(block) == kFromMalloc)
+  if (header(block) == kFromMalloc) {
     std::free(start);
-  else
-    munmap(start, *reinterpret_cast<std::size_t*>(start));
+    return;
+  }
+  const Mapping freed{start, *reinterpret_cast<std::size_t*>(start)};
+  for (Mapping& kept : kept_) {
+    if (kept.start == nullptr) {
+      kept = freed;
+      return;
+    }
+  }
+  munmap(freed.start, freed.length);
 }
 
 std::size_t BlockPool::capacity(const void* block) {

@@ -11,9 +11,11 @@
 //   never returned to the system; on Linux the regions are marked for huge
 //   pages, which saves hundreds of page faults per megabyte.
 // - Blocks from kLargestPooled up to kSmallestMapped bytes come from malloc.
-// - Larger blocks (a whole collected file read into memory) are mapped on
-//   their own, again with huge pages where the system offers them, and
-//   unmapped when freed.
+// - Larger blocks (a whole collected file read into memory, a long list) are
+//   mapped on their own, in whole regions with huge pages where the system
+//   offers them. A freed mapping is kept for the next large block that fits
+//   (up to kKeptMappings of them), since fresh memory must first be cleared
+//   by the system; more are unmapped.
 //
 // Every block carries an 8-byte header with its kind, so a block can be
 // freed without its size. Blocks are aligned to 16 bytes. A pool is not
@@ -30,8 +32,9 @@ class BlockPool {
  public:
   static constexpr std::size_t kAlignment = 16;
   static constexpr std::size_t kLargestPooled = 1024;
-  static constexpr std::size_t kSmallestMapped = std::size_t{1} << 20;
+  static constexpr std::size_t kSmallestMapped = std::size_t{256} << 10;
   static constexpr std::size_t kRegionSize = std::size_t{2} << 20;
+  static constexpr std::size_t kKeptMappings = 2;
   // The header word before each block: its size class, or one of two
   // markers above every class for blocks from malloc or mapped on their own.
   static constexpr std::size_t kHeader = 8;
@@ -56,7 +59,7 @@ class BlockPool {
   void deallocate(void* block) {
     if (block == nullptr) return;
     const std::uint64_t sizeClass = headerOf(block);
-    if (sizeClass >= kClasses) return deallocateLarge(block);
+    if (sizeClass >= kClasses) return releaseLarge(block);
     *static_cast<void**>(block) = freeLists_[sizeClass];
     freeLists_[sizeClass] = block;
   }
@@ -69,11 +72,18 @@ class BlockPool {
 
   static std::uint64_t& headerOf(void* block) { return *(static_cast<std::uint64_t*>(block) - 1); }
 
+  struct Mapping {
+    char* start;
+    std::size_t length;
+  };
+
   void* carve(std::size_t sizeClass);
-  static void* allocateLarge(std::size_t size);
-  static void deallocateLarge(void* block);
+  void* allocateLarge(std::size_t size);
+  void* allocateMapped(std::size_t size);
+  void releaseLarge(void* block);
 
   void* freeLists_[kClasses] = {};
+  Mapping kept_[kKeptMappings] = {};
   char* regionNext_ = nullptr;
   char* regionEnd_ = nullptr;
 };

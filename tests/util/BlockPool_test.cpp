@@ -77,3 +77,17 @@ TEST(BlockPool, ImpossibleSizesGiveNull) {
   EXPECT_EQ(nullptr, pool.allocate(~std::size_t{0}));
   EXPECT_EQ(nullptr, pool.allocate(~std::size_t{0} - qz::BlockPool::kRegionSize));
 }
+
+TEST(BlockPool, FreedMappingsAreKeptForTheNextLargeBlockThatFits) {
+  qz::BlockPool pool;
+  void* file = pool.allocate(3 << 20);  // a 4 MiB mapping
+  static_cast<char*>(file)[(3 << 20) - 1] = 'x';
+  pool.deallocate(file);
+  void* larger = pool.allocate(5 << 20);
+  EXPECT_NE(file, larger);
+  void* list = pool.allocate(qz::BlockPool::kSmallestMapped);
+  EXPECT_EQ(file, list);
+  EXPECT_GE(qz::BlockPool::capacity(list), std::size_t{3} << 20);
+  pool.deallocate(list);
+  pool.deallocate(larger);
+}
