@@ -81,6 +81,17 @@ boost::any readXmlInPlace(char* data, long long size) {
   return parseDocument(document, result);
 }
 
+// The ordering of std::less<std::string> (bytes compared as unsigned), done
+// inline: keys are short and usually differ in their first bytes.
+bool keyLess(const std::string& left, const std::string& right) {
+  const std::size_t common = std::min(left.size(), right.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const unsigned char a = static_cast<unsigned char>(left[i]), b = static_cast<unsigned char>(right[i]);
+    if (a != b) return a < b;
+  }
+  return left.size() < right.size();
+}
+
 bool isBinary(const char* data, long long size) { return size >= 8 && std::memcmp(data, "bplist00", 8) == 0; }
 
 // Reads `length` bytes; whatever a short read leaves is zeroed.
@@ -180,15 +191,16 @@ dictionary_type parseDictionary(pugi::xml_node& node) {
     if (!child) throw Error("Plist: XML dictionary value expected for key " + key + "but not found");
     if (isKey(child))
       throw Error("Plist: XML dictionary value expected for key " + key + "but found another key node");
-    boost::any value = parse(child);
-    // system_profiler writes keys in order: append at the end without a
-    // search. Otherwise insert, a repeated key replacing the earlier value.
-    if (dictionary.empty() || dictionary.rbegin()->first < key)
-      dictionary.emplace_hint(dictionary.end(), std::move(key), std::move(value));
-    else
-      dictionary[key] = std::move(value);
+    storeEntry(dictionary, std::move(key), parse(child));
   }
   return dictionary;
+}
+
+void storeEntry(dictionary_type& dictionary, std::string&& key, boost::any&& value) {
+  if (dictionary.empty() || keyLess(dictionary.rbegin()->first, key))
+    dictionary.emplace_hint(dictionary.end(), std::move(key), std::move(value));
+  else
+    dictionary[key] = std::move(value);
 }
 
 array_type parseArray(pugi::xml_node& node) {

@@ -47,6 +47,11 @@ void readPlist(std::istream& stream, boost::any& message);
 // XML, or binary when the data starts with "bplist00".
 void readPlist(const char* byteArray, long long size, boost::any& message);
 
+// Stores a value under its key, as both readers do: writers usually give the
+// keys in order, so a key after the last one is appended without a search;
+// otherwise it is inserted, a repeated key replacing the earlier value.
+void storeEntry(dictionary_type& dictionary, std::string&& key, boost::any&& value);
+
 // The XML reader over pugixml's DOM; one element each.
 boost::any parse(pugi::xml_node& node);
 dictionary_type parseDictionary(pugi::xml_node& node);

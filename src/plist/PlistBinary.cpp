@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace Plist {
 
@@ -111,9 +112,29 @@ class ContainerRefs {
 
 // UTF-16 code units, big-endian, to UTF-8. False on a lone surrogate.
 bool utf8FromUtf16BigEndian(const unsigned char* units, std::size_t count, std::string& text) {
-  text.resize(3 * count);  // the most UTF-8 that count units can give
-  char* out = &text[0];
+  // At most three bytes per unit; the usual short text is built on the stack.
+  char local[768];
+  std::unique_ptr<char[]> large;
+  if (3 * count > sizeof local) large.reset(new char[3 * count]);
+  char* const first = large ? large.get() : local;
+  char* out = first;
   for (std::size_t i = 0; i < count; ++i) {
+    // ASCII, most of many texts: four units at a time while they last.
+    while (i + 4 <= count) {
+      const unsigned char* u = units + 2 * i;
+      if ((u[0] | u[2] | u[4] | u[6]) != 0 || ((u[1] | u[3] | u[5] | u[7]) & 0x80) != 0) break;
+      out[0] = static_cast<char>(u[1]);
+      out[1] = static_cast<char>(u[3]);
+      out[2] = static_cast<char>(u[5]);
+      out[3] = static_cast<char>(u[7]);
+      out += 4;
+      i += 4;
+    }
+    if (i == count) break;
+    if (units[2 * i] == 0 && units[2 * i + 1] < 0x80) {
+      *out++ = static_cast<char>(units[2 * i + 1]);
+      continue;
+    }
     char32_t c = static_cast<char32_t>((units[2 * i] << 8) | units[2 * i + 1]);
     if (c >= 0xD800 && c <= 0xDFFF) {
       if (c >= 0xDC00 || i + 1 == count) return false;
@@ -122,9 +143,7 @@ bool utf8FromUtf16BigEndian(const unsigned char* units, std::size_t count, std::
       c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
       ++i;
     }
-    if (c < 0x80) {
-      *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
+    if (c < 0x800) {
       *out++ = static_cast<char>(0xC0 | (c >> 6));
       *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
@@ -138,7 +157,7 @@ bool utf8FromUtf16BigEndian(const unsigned char* units, std::size_t count, std::
       *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
-  text.resize(static_cast<std::size_t>(out - text.data()));
+  text.assign(first, out);
   return true;
 }
 
@@ -316,13 +335,7 @@ std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& d
   std::map<std::string, boost::any> dictionary;
   for (std::size_t i = 0; i < pairs; ++i) {
     std::string key = parseKey(d, refs[i]);
-    boost::any value = parseBinary(d, refs[pairs + i]);
-    // Writers usually sort the keys: then append without a search. A
-    // repeated key replaces the earlier value.
-    if (dictionary.empty() || dictionary.rbegin()->first < key)
-      dictionary.emplace_hint(dictionary.end(), std::move(key), std::move(value));
-    else
-      dictionary[key] = std::move(value);
+    storeEntry(dictionary, std::move(key), parseBinary(d, refs[pairs + i]));
   }
   return dictionary;
 }

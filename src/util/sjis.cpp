@@ -22,9 +22,30 @@ bool isAscii(const std::string& text) {
   return true;
 }
 
-// Well-formed UTF-8: no stray continuation bytes, truncated sequences,
-// overlong forms, surrogates or code points above U+10FFFF.
-bool isValidUtf8(const std::string& text) {
+// Code points that never take part in a canonical composition or
+// decomposition: a text made of them only is already NFC. These ranges cover
+// what Shift-JIS can hold (Latin, Greek and Cyrillic letters, kana without the
+// combining voiced marks, kanji, full- and half-width forms, common symbols),
+// so most texts skip the costly normalisation.
+bool isCompositionInert(char32_t c) {
+  if (c <= 0x02FF) return true;
+  if (c >= 0x4E00 && c <= 0x9FFF) return true;  // kanji, the most frequent
+  static const char32_t kRanges[][2] = {
+      {0x0391, 0x03A9}, {0x03B1, 0x03C9}, {0x0400, 0x045F}, {0x2010, 0x2027}, {0x2030, 0x205E},
+      {0x2500, 0x257F}, {0x25A0, 0x25FF}, {0x3000, 0x3029}, {0x3030, 0x3098}, {0x309B, 0x30FF},
+      {0xFF00, 0xFFEF}};
+  for (const auto& range : kRanges)
+    if (c >= range[0] && c <= range[1]) return true;
+  return false;
+}
+
+enum class Utf8Text { kInvalid, kComposed, kMayNeedComposition };
+
+// Whether a text is well-formed UTF-8 (no stray continuation bytes, truncated
+// sequences, overlong forms, surrogates or code points above U+10FFFF), and
+// if so whether NFC may change it.
+Utf8Text scanUtf8(const std::string& text) {
+  Utf8Text verdict = Utf8Text::kComposed;
   std::size_t i = 0;
   while (i < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -44,45 +65,19 @@ bool isValidUtf8(const std::string& text) {
       if (c == 0xF0) low = 0x90;
       if (c == 0xF4) high = 0x8F;
     } else {
-      return false;
+      return Utf8Text::kInvalid;
     }
-    if (i + length > text.size()) return false;
+    if (i + length > text.size()) return Utf8Text::kInvalid;
+    char32_t code = c & (0xFF >> (length + 1));
     for (std::size_t k = 1; k < length; ++k) {
       const unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return Utf8Text::kInvalid;
+      code = (code << 6) | (next & 0x3F);
     }
+    if (!isCompositionInert(code)) verdict = Utf8Text::kMayNeedComposition;
     i += length;
   }
-  return true;
-}
-
-// Code points that never take part in a canonical composition or
-// decomposition: a text made of them only is already NFC. These ranges cover
-// what Shift-JIS can hold (Latin, Greek and Cyrillic letters, kana without the
-// combining voiced marks, kanji, full- and half-width forms, common symbols),
-// so most texts skip the costly normalisation.
-bool isCompositionInert(char32_t c) {
-  static const char32_t kRanges[][2] = {
-      {0x0000, 0x02FF}, {0x0391, 0x03A9}, {0x03B1, 0x03C9}, {0x0400, 0x045F}, {0x2010, 0x2027},
-      {0x2030, 0x205E}, {0x2500, 0x257F}, {0x25A0, 0x25FF}, {0x3000, 0x3029}, {0x3030, 0x3098},
-      {0x309B, 0x30FF}, {0x4E00, 0x9FFF}, {0xFF00, 0xFFEF}};
-  for (const auto& range : kRanges)
-    if (c >= range[0] && c <= range[1]) return true;
-  return false;
-}
-
-// Whether a well-formed UTF-8 text may change under NFC.
-bool mayNeedComposition(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    if (!isCompositionInert(c)) return true;
-    i += length;
-  }
-  return false;
+  return verdict;
 }
 
 // The composition plugin's entry point, loaded on first use; null (after one
@@ -104,7 +99,6 @@ NfcComposeFunction nfcCompose() {
 // macOS hands out names in decomposed form (a base letter followed by a
 // combining mark); Shift-JIS only has the composed characters, so compose first.
 std::string composed(const std::string& text) {
-  if (!mayNeedComposition(text)) return text;
   const NfcComposeFunction compose = nfcCompose();
   std::size_t size = 0;
   char* result = compose == nullptr ? nullptr : compose(text.data(), text.size(), &size);
@@ -159,10 +153,11 @@ class Converter {
 }  // namespace
 
 std::string UTF8toSJIS(const std::string& text) {
-  const std::string visible = text.substr(0, text.find('\0'));
+  std::string visible = text.substr(0, text.find('\0'));
   if (isAscii(visible)) return visible;
-  if (!isValidUtf8(visible)) return text;  // not UTF-8: nothing sound to convert
-  const std::string input = composed(visible);
+  const Utf8Text kind = scanUtf8(visible);
+  if (kind == Utf8Text::kInvalid) return text;  // not UTF-8: nothing sound to convert
+  const std::string input = kind == Utf8Text::kMayNeedComposition ? composed(visible) : std::move(visible);
   static Converter toSJIS("SHIFT-JIS//TRANSLIT//IGNORE", "UTF-8");
   if (!toSJIS.ok()) return text;
   std::string output;

@@ -193,11 +193,20 @@ TEST(BinaryPlist, Utf16StringsDecodeLikeBoostLocale) {
   std::mt19937 random(20261208);
   const char16_t interesting[] = {0x0041, 0x00E9, 0x07FF, 0x0800, 0x3042, 0xFFFF, 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFFFE};
   for (int round = 0; round < 20000; ++round) {
-    std::u16string units(random() % 6 + 1, u'\0');
+    // Mostly short texts, and now and then one too long for a small buffer.
+    const bool longText = round % 100 == 0;
+    std::u16string units(longText ? 300 + random() % 300 : random() % 6 + 1, u'\0');
     for (char16_t& unit : units)
       unit = random() % 2 ? interesting[random() % (sizeof interesting / sizeof interesting[0])]
-                          : static_cast<char16_t>(random());
-    std::string object = bytes({0x60 + static_cast<int>(units.size())});
+                          : static_cast<char16_t>(random() % 3 ? random() % 0x80 : random());
+    if (longText && round % 200 == 0) {  // well-formed: surrogates only as pairs
+      for (std::size_t i = 0; i < units.size(); ++i)
+        if (units[i] >= 0xD800 && units[i] <= 0xDFFF) units[i] = i + 1 < units.size() ? 0xD83D : u'x';
+      for (std::size_t i = 0; i + 1 < units.size(); ++i)
+        if (units[i] == 0xD83D) units[++i] = 0xDE00;
+    }
+    std::string object = units.size() < 15 ? bytes({0x60 + static_cast<int>(units.size())})
+                                           : bytes({0x6F, 0x11}) + bigEndian(units.size(), 2);
     for (char16_t unit : units) object += bigEndian(unit, 2);
     std::string expected;
     try {
