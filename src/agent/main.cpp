@@ -7,21 +7,7 @@
 #include <exception>
 #include <iostream>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace {
-
-// A large property list becomes a tree of a hundred thousand small blocks
-// that is freed at once. glibc parks such blocks in its "fast bins" and walks
-// them all again at the next large request, which costs a quarter of a Mac
-// run; without fast bins they are merged as they are freed.
-void tuneAllocator() {
-#ifdef __GLIBC__
-  mallopt(M_MXFAST, 0);
-#endif
-}
 
 void runInventory() {
   CTransferCoordinator coordinator;
@@ -48,7 +34,6 @@ void runInventory() {
 }  // namespace
 
 int main() {
-  tuneAllocator();
   std::cout << "start\n" << std::flush;
   if (std::system("./macInventory.sh a") == 0) runInventory();
   std::cout << "end\n" << std::flush;
