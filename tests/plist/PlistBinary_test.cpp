@@ -2,6 +2,7 @@
 // count rule, and every malformed shape, which must fail with Plist::Error
 // without reading outside the buffer.
 #include "plist/Plist.h"
+#include "plist/PlistBinary.h"
 
 #include <boost/locale/encoding_utf.hpp>
 #include <gtest/gtest.h>
@@ -114,6 +115,25 @@ TEST(BinaryPlist, ContainersWithKeysInByteOrderAndTheLaterDuplicateWinning) {
   EXPECT_TRUE(boost::any_cast<Array>(dict.at("B")).empty());
   EXPECT_EQ(3, boost::any_cast<long long>(dict.at("a")));
   EXPECT_TRUE(readAs<Dict>(assemble({bytes({0xD0})})).empty());
+
+  // Bytes above 0x7F sort after ASCII: "z", "\xC3\xA9", "z" again must
+  // replace the first "z", not be taken for a key after the last one.
+  const Objects high = {bytes({0xD3, 1, 2, 1, 3, 4, 5}), bytes({0x51}) + "z", bytes({0x52, 0xC3, 0xA9}),
+                        bytes({0x10, 1}), bytes({0x10, 2}), bytes({0x10, 3})};
+  const Dict ordered = readAs<Dict>(assemble(high));
+  ASSERT_EQ(2u, ordered.size());
+  EXPECT_EQ("z", ordered.begin()->first);
+  EXPECT_EQ(3, boost::any_cast<long long>(ordered.at("z")));
+}
+
+TEST(BinaryPlist, ContainerReferencesAreKeysThenValues) {
+  Plist::PlistHelperData d;
+  d.objRefSize = 2;
+  d.objectTable = {0xD2, 0x00, 0x01, 0x00, 0x02, 0x01, 0x03, 0x00, 0x04};
+  d.offsetTable = {0};
+  EXPECT_EQ(std::vector<std::int32_t>({1, 2, 259, 4}), Plist::getRefsForContainers(d, 0));
+  d.objectTable.pop_back();  // the last reference cut short
+  EXPECT_THROW(Plist::getRefsForContainers(d, 0), Plist::Error);
 }
 
 TEST(BinaryPlist, TwoByteReferencesAndOffsetsAndATopObjectOtherThanZero) {
