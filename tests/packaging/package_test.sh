@@ -50,10 +50,14 @@ sys.exit(0 if result and ctypes.string_at(result, size.value).decode() == "\u30c
 PY
 
 # A spool server on loopback, and the installed configuration pointing at it.
-spool="$work/spool"
+# The server runs as www-data, so the spool lives in the system temporary
+# folder rather than in a build tree that may be closed to other users.
+spool_parent=$(mktemp -d "${TMPDIR:-/tmp}/qz-package-spool.XXXXXX")
+chmod 755 "$spool_parent"
+spool="$spool_parent/spool"
 password="pw-$RANDOM$RANDOM"
+trap '"$source_dir/scripts/spool-server" stop "$spool" || true; rm -rf "$spool_parent"' EXIT
 url=$("$source_dir/scripts/spool-server" start "$spool" --login agent --password "$password" --owner $$)
-trap '"$source_dir/scripts/spool-server" stop "$spool" || true' EXIT
 printf '127.0.0.1\n%s\n0\nagent\n%s\n' "${url##*:}" "$password" >"$root/etc/qz-agent/Config.ini"
 [ "$(cat "$agent_dir/Config.ini")" = "$(cat "$root/etc/qz-agent/Config.ini")" ] || fail "link to /etc broken"
 
