@@ -1,10 +1,12 @@
 // Sends the data files of the run into the server's spool folder: one
-// PROPFIND on the spool root, then one PUT per data file, hardware first.
+// PROPFIND on the spool root, then each data file, hardware first, under a
+// name that no other machine has taken (see CSpoolDelivery.h).
 #include "agent/CTransferCoordinator.h"
+
+#include "agent/CSpoolDelivery.h"
 
 #include "webdav/client.h"
 
-#include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/operations.hpp>
 
 #include <memory>
@@ -15,6 +17,8 @@ namespace fs = boost::filesystem;
 
 const char kSpoolRoot[] = "/SPOOL/";
 const char kSpoolFolder[] = "/agent/decryptdata/";
+// Claims go beside the spool folder, or into it where only that is writable.
+const char kClaimFolder[] = "/agent/";
 
 bool isDataFile(const std::string& path) { return fs::path(path).filename().string().compare(0, 3, "QZ-") == 0; }
 
@@ -51,18 +55,18 @@ bool CTransferCoordinator::upload() {
   }
   if (total == 0) sendProgress(100, 100);
 
+  CSpoolDelivery delivery(*client, kSpoolFolder, {kClaimFolder, kSpoolFolder});
   bool result = true;
   unsigned int sent = 0;
   for (const fs::path& file : sendList) {
-    fs::ifstream in(file, std::ios::binary);
     // A data file that cannot be opened is a failed upload like any other.
-    const std::string remote = std::string(kSpoolFolder) + "/" + file.filename().string();
-    if (in.is_open() && client->upload_from(remote, in))
+    if (delivery.deliver(file))
       sent += sizeOf(file);
     else
       result = false;
     sendProgress(sent, total);
   }
+  delivery.releaseClaims();
   return result;
 }
 

@@ -1,6 +1,7 @@
 #include "webdav/client.h"
 
 #include "webdav/client_impl.h"
+#include "webdav/header.h"
 #include "webdav/libcurl.h"
 
 namespace WebDAV {
@@ -19,6 +20,23 @@ bool Client::check(const std::string& remote_resource) const {
 bool Client::upload_from(const std::string& remote_file, std::istream& stream, progress_t progress,
                          void* context) const {
   return static_cast<const ClientImpl*>(this)->sync_upload_from(remote_file, stream, nullptr, progress, context);
+}
+
+Reply Client::probe(const std::string& remote_resource) const {
+  return static_cast<const ClientImpl*>(this)->sync_bodiless("HEAD", remote_resource);
+}
+
+Reply Client::create_directory(const std::string& remote_directory) const {
+  return static_cast<const ClientImpl*>(this)->sync_bodiless("MKCOL", remote_directory);
+}
+
+Reply Client::clean(const std::string& remote_resource) const {
+  return static_cast<const ClientImpl*>(this)->sync_bodiless("DELETE", remote_resource);
+}
+
+Reply Client::upload_new(const std::string& remote_file, std::istream& stream) const {
+  const Header condition{"If-None-Match: *"};
+  return static_cast<const ClientImpl*>(this)->sync_put(remote_file, stream, condition, nullptr, nullptr);
 }
 
 }  // namespace WebDAV

@@ -19,6 +19,15 @@ namespace WebDAV {
 using progress_t = int (*)(void* context, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
                            curl_off_t ulnow);
 
+// What one request gave: whether the exchange with the server completed,
+// and the status the server answered.
+struct Reply {
+  bool completed = false;  // false: no handle, refused, dropped or timed out
+  long status = 0;         // the HTTP status, when completed
+
+  bool ok() const { return completed && status >= 200 && status <= 299; }
+};
+
 class Client {
  public:
   // A new client for the options (see options.h); the caller deletes it.
@@ -37,6 +46,18 @@ class Client {
   // remote file. A stream already failed sends nothing and gives false.
   bool upload_from(const std::string& remote_file, std::istream& stream, progress_t progress = nullptr,
                    void* context = nullptr) const;
+
+  // HEAD of the resource: 2xx when it exists, 404 when it does not.
+  Reply probe(const std::string& remote_resource) const;
+  // MKCOL: creates the collection; 201 when it is new. Apache answers 405
+  // both when it exists and when collections may not be made there.
+  Reply create_directory(const std::string& remote_directory) const;
+  // DELETE of a file, or of a collection with all it holds.
+  Reply clean(const std::string& remote_resource) const;
+  // PUT with "If-None-Match: *": a server that honours the condition
+  // answers 412 instead of replacing a file that exists. Apache tests the
+  // condition before it writes, so two such PUTs at once may both succeed.
+  Reply upload_new(const std::string& remote_file, std::istream& stream) const;
 
  protected:
   Client() = default;

@@ -47,29 +47,47 @@ bool ClientImpl::sync_check(const std::string& remote_resource) const {
 
 bool ClientImpl::sync_upload_from(const std::string& remote_file, std::istream& stream, const callback_t& callback,
                                   progress_t progress, void* context) const {
-  bool result = false;
-  if (stream) {
-    Request request(options());
-    const std::string url = address(request, remote_file);
-    const curl_off_t size = measure(stream);
-    Callback::Append::Data body;
-    request.set(CURLOPT_UPLOAD, 1L);
-    request.set(CURLOPT_URL, url.c_str());
-    request.set(CURLOPT_READDATA, static_cast<void*>(&stream));
-    request.set(CURLOPT_READFUNCTION, &Callback::Read::stream);
-    request.set(CURLOPT_INFILESIZE_LARGE, size);
-    request.set(CURLOPT_BUFFERSIZE, 1000000L);
-    request.set(CURLOPT_WRITEDATA, static_cast<void*>(&body));
-    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
-    if (progress != nullptr) {
-      request.set(CURLOPT_XFERINFOFUNCTION, progress);
-      request.set(CURLOPT_XFERINFODATA, context);
-      request.set(CURLOPT_NOPROGRESS, 0L);
-    }
-    result = request.perform();
-  }
+  const bool result = sync_put(remote_file, stream, Header(), progress, context).ok();
   if (callback) callback(result);
   return result;
+}
+
+Reply ClientImpl::sync_put(const std::string& remote_file, std::istream& stream, const Header& header,
+                           progress_t progress, void* context) const {
+  if (!stream) return Reply();
+  Request request(options());
+  const std::string url = address(request, remote_file);
+  const curl_off_t size = measure(stream);
+  Callback::Append::Data body;
+  request.set(CURLOPT_UPLOAD, 1L);
+  request.set(CURLOPT_URL, url.c_str());
+  if (header.handle() != nullptr) request.set(CURLOPT_HTTPHEADER, header.handle());
+  request.set(CURLOPT_READDATA, static_cast<void*>(&stream));
+  request.set(CURLOPT_READFUNCTION, &Callback::Read::stream);
+  request.set(CURLOPT_INFILESIZE_LARGE, size);
+  request.set(CURLOPT_BUFFERSIZE, 1000000L);
+  request.set(CURLOPT_WRITEDATA, static_cast<void*>(&body));
+  request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
+  if (progress != nullptr) {
+    request.set(CURLOPT_XFERINFOFUNCTION, progress);
+    request.set(CURLOPT_XFERINFODATA, context);
+    request.set(CURLOPT_NOPROGRESS, 0L);
+  }
+  return request.exchange();
+}
+
+Reply ClientImpl::sync_bodiless(const std::string& method, const std::string& remote_resource) const {
+  Request request(options());
+  const std::string url = address(request, remote_resource);
+  Callback::Append::Data body;
+  request.set(CURLOPT_URL, url.c_str());
+  if (method == "HEAD")
+    request.set(CURLOPT_NOBODY, 1L);
+  else
+    request.set(CURLOPT_CUSTOMREQUEST, method.c_str());
+  request.set(CURLOPT_WRITEDATA, static_cast<void*>(&body));
+  request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
+  return request.exchange();
 }
 
 }  // namespace WebDAV

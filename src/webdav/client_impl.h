@@ -7,6 +7,7 @@
 
 namespace WebDAV {
 
+class Header;
 class Request;
 
 using callback_t = std::function<void(bool)>;
@@ -21,6 +22,11 @@ class ClientImpl final : public Client {
   bool sync_check(const std::string& remote_resource) const;
   bool sync_upload_from(const std::string& remote_file, std::istream& stream, const callback_t& callback,
                         progress_t progress, void* context) const;
+  // One request of `method` without a body (HEAD when the method is HEAD).
+  Reply sync_bodiless(const std::string& method, const std::string& remote_resource) const;
+  // A PUT of the stream, with the extra header lines given.
+  Reply sync_put(const std::string& remote_file, std::istream& stream, const Header& header, progress_t progress,
+                 void* context) const;
 
  private:
   // hostname + the quoted path of the remote resource under the root.

@@ -33,12 +33,12 @@ Request::~Request() {
   if (handle_ != nullptr) curl()->easy_cleanup(handle_);
 }
 
-bool Request::perform() const {
-  if (handle_ == nullptr) return false;
-  if (curl()->easy_perform(handle_) != CURLE_OK) return false;
-  long status = 0;
-  curl()->easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
-  return status >= 200 && status <= 299;
+Reply Request::exchange() const {
+  Reply reply;
+  if (handle_ == nullptr || curl()->easy_perform(handle_) != CURLE_OK) return reply;
+  reply.completed = true;
+  curl()->easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &reply.status);
+  return reply;
 }
 
 bool Request::cert_required() const {

@@ -2,6 +2,7 @@
 // proxy, client certificate and time-outs come from the client's options.
 #pragma once
 
+#include "webdav/client.h"
 #include "webdav/libcurl.h"
 #include "webdav/options.h"
 
@@ -26,7 +27,9 @@ class Request {
   }
 
   // Runs the transfer; true when it completed with a status from 200 to 299.
-  bool perform() const;
+  bool perform() const { return exchange().ok(); }
+  // Runs the transfer and tells how it ended.
+  Reply exchange() const;
 
   // True when both the certificate and the key file can be read.
   bool cert_required() const;

@@ -1,6 +1,7 @@
 // The coordinator's upload against a real Apache WebDAV spool on loopback:
 // what reaches the server, in which order, and what the run reports.
 #include "agent/CTransferCoordinator.h"
+#include "agent/SpoolName.h"
 
 #include "support/SpoolServer.h"
 #include "support/TestFiles.h"
@@ -8,7 +9,9 @@
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <regex>
 
 namespace fs = boost::filesystem;
@@ -74,8 +77,28 @@ struct CoordinatorRun {
   std::string output;
 };
 
-std::string put(const std::string& name, const std::string& status) {
-  return "PUT /SPOOL/agent/decryptdata/" + name + " " + status + " agent";
+std::string put(const std::string& name, const std::string& status, const std::string& user = "agent") {
+  return "PUT /SPOOL/agent/decryptdata/" + name + " " + status + " " + user;
+}
+
+// The requests that deliver a data file under its own name: the look for a
+// file of that name, the claim, the conditional PUT and the claim's release.
+std::vector<std::string> delivery(const std::string& name) {
+  const std::string claim = "/SPOOL/agent/claim-" + name.substr(0, name.size() - 4) + "/ ";
+  return {"HEAD /SPOOL/agent/decryptdata/" + name + " 404 agent", "MKCOL " + claim + "201 agent", put(name, "201"),
+          "DELETE " + claim + "204 agent"};
+}
+
+std::vector<std::string> operator+(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+std::vector<std::string> methods(const std::vector<std::string>& requests, const std::string& method) {
+  std::vector<std::string> found;
+  for (const std::string& request : requests)
+    if (request.compare(0, method.size() + 1, method + " ") == 0) found.push_back(request);
+  return found;
 }
 
 struct Endpoint {
@@ -100,9 +123,8 @@ TEST_P(UploadTo, OnePropfindThenBothFilesByteForByteHardwareFirst) {
   ASSERT_TRUE(std::regex_match(run.names[0], std::regex("QZ-0-12\\d{14}\\.dat")));
 
   EXPECT_TRUE(run.upload());
-  EXPECT_EQ((std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent", put(run.names[0], "201"),
-                                      put(run.names[1], "201")}),
-            server.requests(3));
+  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent"} + delivery(run.names[0]) + delivery(run.names[1]),
+            server.requests(9));
   EXPECT_EQ(run.contents[0], qztest::readFile(server.spoolFolder() / run.names[0]));
   EXPECT_EQ(run.contents[1], qztest::readFile(server.spoolFolder() / run.names[1]));
   EXPECT_EQ("UPDATE_PROGRESS\nUPDATE_PROGRESS\n", run.output);
@@ -146,9 +168,8 @@ TEST(Upload, MissingSpoolFolderFailsEachFileButTriesThemAll) {
   fs::remove_all(server.spoolRoot() / "agent");
   CoordinatorRun run(configIni(std::to_string(server.port()), false));
   EXPECT_FALSE(run.upload());
-  EXPECT_EQ((std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent", put(run.names[0], "409"),
-                                      put(run.names[1], "409")}),
-            server.requests(3));
+  EXPECT_EQ((std::vector<std::string>{put(run.names[0], "409"), put(run.names[1], "409")}),
+            methods(server.requests(7), "PUT"));
   EXPECT_EQ((std::vector<std::string>{"0/100", "0/" + run.total(), "0/" + run.total()}), run.progress());
 }
 
@@ -158,8 +179,90 @@ TEST(Upload, MissingDataFileCountsAsFailedAndTheOtherIsStillSent) {
   CoordinatorRun run(configIni(std::to_string(server.port()), false));
   fs::remove(run.coordinator.outFiles().at(0));
   EXPECT_FALSE(run.upload());
-  EXPECT_EQ((std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent", put(run.names[1], "201")}), server.requests(2));
+  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent"} + delivery(run.names[1]), server.requests(5));
   EXPECT_EQ(std::vector<std::string>{run.names[1]}, server.spooledFiles());
   EXPECT_EQ((std::vector<std::string>{"0/100", "0/" + run.size(1), run.size(1) + "/" + run.size(1)}),
             run.progress());
+}
+
+namespace {
+
+// How the data file's own name is taken, and what the server allows.
+struct TakenName {
+  const char* label;
+  std::string refuse;  // methods the server lacks (405)
+  std::string forbid;  // methods the account may not use (403)
+  bool claimed;        // another agent holds the claim, rather than the file being there
+};
+
+// The offset in seconds (1 to 8, the first window) at which `name` moved
+// to a name among `spooled`, or 0.
+int movedBy(const std::string& name, const std::vector<std::string>& spooled) {
+  for (int seconds = 1; seconds <= 8; ++seconds)
+    if (std::find(spooled.begin(), spooled.end(), wmi::laterSpoolName(name, seconds)) != spooled.end())
+      return seconds;
+  return 0;
+}
+
+}  // namespace
+
+class UploadWhenTaken : public testing::TestWithParam<TakenName> {};
+
+TEST_P(UploadWhenTaken, FileLandsUnderALaterNameAndNothingIsReplacedOrLeftBehind) {
+  const TakenName taken = GetParam();
+  qztest::SpoolOptions options;
+  options.refuse = taken.refuse;
+  options.forbid = taken.forbid;
+  SpoolServer server(options);
+  CoordinatorRun run(configIni(std::to_string(server.port()), false));
+  const std::string own = run.names[0];
+  const std::string claim = "agent/claim-" + own.substr(0, own.size() - 4) + "/";
+  std::vector<std::string> expected{"agent/", "agent/decryptdata/"};
+  if (taken.claimed) {
+    fs::create_directory(server.spoolRoot() / claim);
+    expected.push_back(claim);  // another agent's, so not ours to remove
+  } else {
+    std::ofstream(server.spoolFolder().string() + "/" + own) << "an earlier inventory";
+    expected.push_back("agent/decryptdata/" + own);
+  }
+
+  EXPECT_TRUE(run.upload());
+  const std::vector<std::string> spooled = server.spooledFiles();
+  const int seconds = movedBy(own, spooled);
+  ASSERT_NE(0, seconds) << testing::PrintToString(server.requests());
+  const std::string hardware = wmi::laterSpoolName(own, seconds);
+  // The next file of the run starts where the first one landed.
+  const std::string software = wmi::laterSpoolName(run.names[1], seconds);
+  EXPECT_EQ(run.contents[0], qztest::readFile(server.spoolFolder() / hardware));
+  EXPECT_EQ(run.contents[1], qztest::readFile(server.spoolFolder() / software));
+  if (!taken.claimed) {
+    EXPECT_EQ("an earlier inventory", qztest::readFile(server.spoolFolder() / own));
+  }
+  expected.push_back("agent/decryptdata/" + hardware);
+  expected.push_back("agent/decryptdata/" + software);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, server.entries());
+  EXPECT_EQ("UPDATE_PROGRESS\nUPDATE_PROGRESS\n", run.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, UploadWhenTaken,
+    testing::Values(TakenName{"FileThere", "", "", false}, TakenName{"ClaimHeld", "", "", true},
+                    TakenName{"NoCollections", "MKCOL MOVE", "", false},
+                    TakenName{"CollectionsForbidden", "", "MKCOL", false},
+                    // The look before the claim is refused: the conditional PUT finds the file.
+                    TakenName{"FileHiddenFromHead", "", "GET", false}),
+    [](const testing::TestParamInfo<TakenName>& info) { return info.param.label; });
+
+TEST(Upload, RefusedPutFailsBothFilesAndLeavesNoClaim) {
+  qztest::SpoolOptions options;
+  options.forbid = "PUT";
+  SpoolServer server(options);
+  CoordinatorRun run(configIni(std::to_string(server.port()), false));
+  EXPECT_FALSE(run.upload());
+  // Refused before the login is looked at: no user in the log.
+  EXPECT_EQ((std::vector<std::string>{put(run.names[0], "403", "-"), put(run.names[1], "403", "-")}),
+            methods(server.requests(9), "PUT"));
+  EXPECT_EQ((std::vector<std::string>{"agent/", "agent/decryptdata/"}), server.entries());
+  EXPECT_EQ((std::vector<std::string>{"0/100", "0/" + run.total(), "0/" + run.total()}), run.progress());
 }

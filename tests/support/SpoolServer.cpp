@@ -73,7 +73,9 @@ SpoolServer::SpoolServer(const SpoolOptions& options) : serverDir_(dir_.path() /
   port_ = options.port != 0 ? options.port : freePort();
   std::string command = "'" + script() + "' start '" + serverDir_.string() + "' --port " + std::to_string(port_) +
                         " --login '" + options.login + "' --password '" + options.password + "' --owner " +
-                        std::to_string(getpid()) + (options.https ? " --https" : "") + " 2>&1";
+                        std::to_string(getpid()) + (options.https ? " --https" : "") +
+                        (options.refuse.empty() ? "" : " --refuse '" + options.refuse + "'") +
+                        (options.forbid.empty() ? "" : " --forbid '" + options.forbid + "'") + " 2>&1";
   const CommandResult started = runIn(dir_.path(), command);
   if (started.status != 0) throw std::runtime_error("spool server did not start:\n" + started.output);
   url_ = lastLine(started.output);
@@ -92,6 +94,18 @@ std::vector<std::string> SpoolServer::spooledFiles() const {
     names.push_back(it->path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::vector<std::string> SpoolServer::entries() const {
+  std::vector<std::string> found;
+  const std::string root = spoolRoot().string() + "/";
+  boost::system::error_code ec;
+  for (fs::recursive_directory_iterator it(spoolRoot(), ec), end; !ec && it != end; it.increment(ec)) {
+    const bool folder = fs::is_directory(it->path());
+    found.push_back(it->path().string().substr(root.size()) + (folder ? "/" : ""));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 namespace {

@@ -14,6 +14,8 @@ struct SpoolOptions {
   int port = 0;  // 0: a free port
   std::string login = "agent";
   std::string password = "secret";
+  std::string refuse;  // methods answered with 405, as by a server without them
+  std::string forbid;  // methods answered with 403
 };
 
 // A running spool server in a scratch folder of its own, with the folders
@@ -33,6 +35,8 @@ class SpoolServer {
   boost::filesystem::path spoolFolder() const;
   // Names of the files that landed in the spool folder, sorted.
   std::vector<std::string> spooledFiles() const;
+  // Every file and folder below /SPOOL/, relative to it ("agent/x/"), sorted.
+  std::vector<std::string> entries() const;
   // "METHOD /path STATUS USER" per request served, oldest first; waits
   // (at most 5 s) until at least `atLeast` requests are logged.
   std::vector<std::string> requests(std::size_t atLeast = 0) const;
