@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure deps test unit-test sanitize fuzz demo bench package clean
+.PHONY: all build configure deps test unit-test sanitize fuzz demo bench fleet package clean
 
 all: build
 
@@ -51,6 +51,13 @@ bench: deps
 	@bench/generate.py $(BUILD_DIR)/bench-input-half --apps 2500 --packages 2500 --log-lines 100000
 	@mv $(BUILD_DIR)/bench-input-half/linux $(BUILD_DIR)/bench-input/linux-half && rm -rf $(BUILD_DIR)/bench-input-half
 	@bench/run.py $(BUILD_DIR) $(BUILD_DIR)/bench-input
+
+# A fleet of FLEET_AGENTS agents reporting at once to one local spool; the
+# test suite runs it with 50.
+FLEET_AGENTS ?= 200
+fleet: deps
+	@$(MAKE) --no-print-directory build
+	@QZ_FLEET_AGENTS=$(FLEET_AGENTS) $(BUILD_DIR)/tests/agent/agent_tests --gtest_filter='Fleet.*'
 
 # The Debian package (build-pkg/packages/*.deb) and the deploy-folder tarball.
 package: deps

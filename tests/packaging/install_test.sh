@@ -15,4 +15,6 @@ done
 readelf -d "$prefix/qz-agent" | grep -q 'RUNPATH.*\[\$ORIGIN\]' || fail "the agent does not search its own folder"
 [ "$(wc -l <"$prefix/Config.ini.sample")" -eq 5 ] || fail "the sample is not five lines"
 [ ! -e "$prefix/Config.ini" ] || fail "a Config.ini must not be installed into the deploy folder"
+# A fleet must not reach the spool server in the same minute.
+grep -q 'sleep .*/dev/urandom' "$prefix/service/jp.co.qz.agent.plist" || fail "the launchd job has no random delay"
 echo "install_test: ok"
