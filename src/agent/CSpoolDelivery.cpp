@@ -87,7 +87,12 @@ CSpoolDelivery::Claim CSpoolDelivery::claim(const std::string& name, std::string
   while (claimFolder_ < claimFolders_.size()) {
     const std::string path = claimFolders_[claimFolder_] + claimName(name);
     const WebDAV::Reply made = client_.create_directory(path);
-    if (!made.completed) return Claim::kFailed;
+    if (!made.completed) {
+      // The server may have made it before the connection failed.
+      held_.push_back(path);
+      release(path);
+      return Claim::kFailed;
+    }
     if (made.ok()) {
       claimsProven_ = true;
       held_.push_back(path);

@@ -195,6 +195,8 @@ struct TakenName {
   bool claimed;        // another agent holds the claim, rather than the file being there
 };
 
+void PrintTo(const TakenName& taken, std::ostream* out) { *out << taken.label; }
+
 // The offset in seconds (1 to 8, the first window) at which `name` moved
 // to a name among `spooled`, or 0.
 int movedBy(const std::string& name, const std::vector<std::string>& spooled) {
