@@ -46,7 +46,8 @@ class CTransferCoordinator : public CAbstractListener {
   // Appends one stamped entry to operations.log in the destination folder.
   void log(const std::string& entry);
 
-  // Configuration (Config.ini: host, port, secure flag, login, password).
+  // Configuration (Config.ini: host, port, secure flag, login, password and,
+  // optionally, how the server is verified).
   void loadConfigIni();
   bool isDestDirRequired() const;
   bool isValidSourceFolder() const;
@@ -59,6 +60,8 @@ class CTransferCoordinator : public CAbstractListener {
  private:
   // The server address: http[s]://host[:port]
   std::string serverAddress() const;
+  // The client options that verify the server as line 6 asks.
+  std::map<std::string, std::string> verifyOptions() const;
 
   std::map<std::string, std::string> mapParams;
   std::string strSrcDir;
@@ -71,6 +74,10 @@ class CTransferCoordinator : public CAbstractListener {
   bool bSecure = false;
   std::string strLogin;
   std::string strPassword;
+  // Line 6: empty (the server is not verified), "sha256//<base64>" pins of
+  // its public key joined by ";", or a CA file (relative to the folder of
+  // Config.ini unless absolute).
+  std::string strVerify;
   tagWMISTRUCT* pWmiStruct = nullptr;
   CHWInfoManager* pHWManager = nullptr;
   CSWInfoManager* pSWManager = nullptr;

@@ -1,6 +1,7 @@
-// Config.ini: five lines read by position (host, port, secure flag, login,
-// password), each trimmed. Its presence turns the upload on and sends the
-// data files into a fresh folder in the system temporary folder.
+// Config.ini: lines read by position (host, port, secure flag, login,
+// password and an optional sixth, how the server is verified), each
+// trimmed; later lines are ignored. Its presence turns the upload on and
+// sends the data files into a fresh folder in the system temporary folder.
 #include "agent/CTransferCoordinator.h"
 
 #include "util/utils.h"
@@ -34,10 +35,19 @@ void CTransferCoordinator::loadConfigIni() {
     bSecure = nextLine(in) == "1";
     strLogin = nextLine(in);
     strPassword = nextLine(in);
+    strVerify = nextLine(in);
   }
   const fs::path dest = fs::temp_directory_path() / fs::unique_path("qz-transer%%%%-%%%%-%%%%-%%%%");
   fs::create_directories(dest);
   strDestDir = dest.string();
+}
+
+std::map<std::string, std::string> CTransferCoordinator::verifyOptions() const {
+  if (strVerify.empty()) return {};
+  if (strVerify.compare(0, 8, "sha256//") == 0) return {{"pinned_public_key", strVerify}};
+  boost::filesystem::path authorities(strVerify);
+  if (authorities.is_relative()) authorities = boost::filesystem::path(strConfigDir) / authorities;
+  return {{"ca_file", authorities.string()}};
 }
 
 bool CTransferCoordinator::isDestDirRequired() const {

@@ -9,6 +9,7 @@
 
 #include <boost/filesystem/operations.hpp>
 
+#include <iostream>
 #include <memory>
 
 namespace {
@@ -21,6 +22,17 @@ const char kSpoolFolder[] = "/agent/decryptdata/";
 const char kClaimFolder[] = "/agent/";
 
 bool isDataFile(const std::string& path) { return fs::path(path).filename().string().compare(0, 3, "QZ-") == 0; }
+
+// Why a check failed when the server was refused by its verification (the
+// message on standard output names only the address).
+void explainRefusal(const WebDAV::Reply& reply, const std::string& authorities) {
+  if (reply.error == CURLE_PEER_FAILED_VERIFICATION)
+    std::cerr << "qz-agent: the server's certificate or host name does not verify against " << authorities << "\n";
+  else if (reply.error == CURLE_SSL_PINNEDPUBKEYNOTMATCH)
+    std::cerr << "qz-agent: the server's public key does not match the pin of Config.ini\n";
+  else if (reply.error == CURLE_SSL_CACERT_BADFILE)
+    std::cerr << "qz-agent: the CA file " << authorities << " is missing or unreadable\n";
+}
 
 // A file that has gone missing or cannot be measured counts as empty here;
 // its upload then fails.
@@ -37,11 +49,22 @@ bool CTransferCoordinator::upload() {
     sendProgress(100, 100);
     return true;
   }
-  const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init({{"webdav_hostname", serverAddress()},
-                                                                     {"webdav_login", strLogin},
-                                                                     {"webdav_password", strPassword},
-                                                                     {"webdav_root", kSpoolRoot}}));
-  if (!client->check("/")) {
+  // Asked for a verified server, the agent must not silently send to an
+  // unverified one.
+  if (!strVerify.empty() && !bSecure) {
+    std::cerr << "qz-agent: Config.ini asks to verify the server, but the connection is plain http: nothing sent\n";
+    return false;
+  }
+  const WebDAV::dict_t verify = verifyOptions();
+  WebDAV::dict_t options = verify;
+  options.insert({{"webdav_hostname", serverAddress()},
+                  {"webdav_login", strLogin},
+                  {"webdav_password", strPassword},
+                  {"webdav_root", kSpoolRoot}});
+  const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
+  const WebDAV::Reply checked = client->inspect("/");
+  if (!checked.ok()) {
+    explainRefusal(checked, WebDAV::get(verify, "ca_file"));
     sendMessage(serverAddress() + " に接続失敗しました。", mapParams);
     return false;
   }

@@ -13,7 +13,9 @@ void Client::Cleanup() {
 }
 
 // Init makes every Client a ClientImpl.
-bool Client::check(const std::string& remote_resource) const {
+bool Client::check(const std::string& remote_resource) const { return inspect(remote_resource).ok(); }
+
+Reply Client::inspect(const std::string& remote_resource) const {
   return static_cast<const ClientImpl*>(this)->sync_check(remote_resource);
 }
 

@@ -24,6 +24,7 @@ using progress_t = int (*)(void* context, curl_off_t dltotal, curl_off_t dlnow, 
 struct Reply {
   bool completed = false;  // false: no handle, refused, dropped or timed out
   long status = 0;         // the HTTP status, when completed
+  int error = 0;           // libcurl's CURLcode: why it did not complete
 
   bool ok() const { return completed && status >= 200 && status <= 299; }
 };
@@ -41,6 +42,8 @@ class Client {
 
   // PROPFIND (depth 1) on the resource; true for a status from 200 to 299.
   bool check(const std::string& remote_resource = "/") const;
+  // The same PROPFIND, telling how it ended.
+  Reply inspect(const std::string& remote_resource = "/") const;
 
   // PUT of the rest of the stream's content (from its beginning) into the
   // remote file. A stream already failed sends nothing and gives false.

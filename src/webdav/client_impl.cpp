@@ -32,7 +32,7 @@ std::string ClientImpl::address(const Request& request, const std::string& remot
   return get(options_, "webdav_hostname") + resource.quote(request.handle());
 }
 
-bool ClientImpl::sync_check(const std::string& remote_resource) const {
+Reply ClientImpl::sync_check(const std::string& remote_resource) const {
   Request request(options());
   const std::string url = address(request, remote_resource);
   const Header header{"Accept: */*", "Depth: 1"};
@@ -42,7 +42,7 @@ bool ClientImpl::sync_check(const std::string& remote_resource) const {
   request.set(CURLOPT_HTTPHEADER, header.handle());
   request.set(CURLOPT_WRITEDATA, static_cast<void*>(&body));
   request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
-  return request.perform();
+  return request.exchange();
 }
 
 bool ClientImpl::sync_upload_from(const std::string& remote_file, std::istream& stream, const callback_t& callback,

@@ -19,7 +19,7 @@ class ClientImpl final : public Client {
   // Every known key with its value (empty when the options lacked it).
   dict_t options() const { return options_; }
 
-  bool sync_check(const std::string& remote_resource) const;
+  Reply sync_check(const std::string& remote_resource) const;
   bool sync_upload_from(const std::string& remote_file, std::istream& stream, const callback_t& callback,
                         progress_t progress, void* context) const;
   // One request of `method` without a body (HEAD when the method is HEAD).

@@ -20,6 +20,12 @@ using dict_t = std::map<std::string, std::string>;
 // low_speed_limit, low_speed_time        a transfer slower than the limit
 //                                        (bytes per second) for that many
 //                                        seconds is aborted
+// ca_file          PEM file of certificate authorities: the server's chain
+//                  and host name must verify against it. Empty (the
+//                  default): the certificate is not verified, since spool
+//                  servers commonly run on self-signed ones
+// pinned_public_key  "sha256//<base64>" (several joined by ";"): the
+//                  server's public key must be one of them. Empty: no pin
 const std::vector<std::string>& option_keys();
 
 // The value of `key`, or the empty text when the key is missing.

@@ -50,6 +50,7 @@ class Request {
       return value;
   }
 
+  void set_verification() const;
   void set_certificate() const;
   void set_credentials() const;
   void set_proxy() const;

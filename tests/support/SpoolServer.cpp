@@ -75,7 +75,11 @@ SpoolServer::SpoolServer(const SpoolOptions& options) : serverDir_(dir_.path() /
                         " --login '" + options.login + "' --password '" + options.password + "' --owner " +
                         std::to_string(getpid()) + (options.https ? " --https" : "") +
                         (options.refuse.empty() ? "" : " --refuse '" + options.refuse + "'") +
-                        (options.forbid.empty() ? "" : " --forbid '" + options.forbid + "'") + " 2>&1";
+                        (options.forbid.empty() ? "" : " --forbid '" + options.forbid + "'") +
+                        (options.certificate.empty()
+                             ? ""
+                             : " --certificate '" + options.certificate + "' --key '" + options.key + "'") +
+                        " 2>&1";
   const CommandResult started = runIn(dir_.path(), command);
   if (started.status != 0) throw std::runtime_error("spool server did not start:\n" + started.output);
   url_ = lastLine(started.output);

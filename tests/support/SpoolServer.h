@@ -16,6 +16,7 @@ struct SpoolOptions {
   std::string password = "secret";
   std::string refuse;  // methods answered with 405, as by a server without them
   std::string forbid;  // methods answered with 403
+  std::string certificate, key;  // PEM files for HTTPS; empty: a self-signed certificate
 };
 
 // A running spool server in a scratch folder of its own, with the folders
