@@ -128,7 +128,8 @@ void CHWInfoManager::loadNicInfo(tagWMISTRUCT& record) {
     std::vector<std::string> addresses;  // every IPv4 address listed, the record keeping the last
     wmi::forEachTerminatedLine(source(("ip_" + name).c_str()), [&](const std::string& line) {
       readListingLine(line, nic);
-      if (!nic.strIPAddress.empty() && std::find(addresses.begin(), addresses.end(), nic.strIPAddress) == addresses.end())
+      if (!nic.strIPAddress.empty() &&
+          std::find(addresses.begin(), addresses.end(), nic.strIPAddress) == addresses.end())
         addresses.push_back(nic.strIPAddress);
     });
     nic.dwEnabled = 1;

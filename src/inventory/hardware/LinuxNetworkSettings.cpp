@@ -50,7 +50,7 @@ std::map<std::string, std::string> defaultGateways(const fs::path& file) {
     std::string via;
     std::string dev;
     for (std::size_t i = 1; i + 1 < words.size(); ++i) {
-      if (words[i] == "via") via = words[i + 1] == "inet" && i + 2 < words.size() ? words[i + 2] : words[i + 1];
+      if (words[i] == "via") via = words[i + 1];
       if (words[i] == "dev") dev = words[i + 1];
     }
     if (!dev.empty() && isIPv4(via)) gateways.emplace(dev, via);
@@ -96,7 +96,7 @@ std::map<std::string, std::vector<std::string>> resolvedLinkServers(const fs::pa
 using LeaseReader = std::vector<tagDHCPLEASE> (*)(const fs::path& file, const std::string& name);
 
 struct LeaseSource {
-  const char* file;        // the collected file, or its prefix before the interface name
+  const char* file;  // the collected file, or its prefix before the interface name
   bool bPerInterface;
   LeaseReader read;
 };
@@ -112,7 +112,9 @@ const LeaseSource kLeaseSources[] = {
 }  // namespace
 
 CLinuxNetworkSettings::CLinuxNetworkSettings(const fs::path& folder)
-    : folder(folder), gateways(defaultGateways(folder / "route")), linkServers(resolvedLinkServers(folder / "resolvectl_dns")) {
+    : folder(folder),
+      gateways(defaultGateways(folder / "route")),
+      linkServers(resolvedLinkServers(folder / "resolvectl_dns")) {
   const std::vector<std::string> listed = nameServers(folder / "resolv_conf");
   for (const std::string& server : listed) addIPv4(vecResolverServers, server);
   bLocalStub = !listed.empty() && std::all_of(listed.begin(), listed.end(), isLoopback);

@@ -39,11 +39,11 @@ class CLinuxNetworkSettings {
   bool findLease(const std::string& name, const std::vector<std::string>& addresses, tagDHCPLEASE& lease) const;
 
   boost::filesystem::path folder;
-  std::map<std::string, std::string> gateways;                    // by interface
-  std::vector<std::string> vecResolverServers;                    // IPv4, as resolv.conf lists them
-  bool bLocalStub = false;                                        // resolv.conf names only loopback servers
-  std::vector<std::string> vecUpstreamServers;                    // IPv4, behind the stub
-  std::map<std::string, std::vector<std::string>> linkServers;    // IPv4 by link; the global ones under ""
+  std::map<std::string, std::string> gateways;                  // by interface
+  std::vector<std::string> vecResolverServers;                  // IPv4, as resolv.conf lists them
+  bool bLocalStub = false;                                      // resolv.conf names only loopback servers
+  std::vector<std::string> vecUpstreamServers;                  // IPv4, behind the stub
+  std::map<std::string, std::vector<std::string>> linkServers;  // IPv4 by link; the global ones under ""
 };
 
 // The lease readers: the leases of the interface `name` in file order.
@@ -51,4 +51,3 @@ std::vector<tagDHCPLEASE> networkManagerLeases(const boost::filesystem::path& fi
 std::vector<tagDHCPLEASE> networkdLeases(const boost::filesystem::path& file, const std::string& name);
 std::vector<tagDHCPLEASE> dhclientLeases(const boost::filesystem::path& file, const std::string& name);
 std::vector<tagDHCPLEASE> dhcpcdLeases(const boost::filesystem::path& file, const std::string& name);
-
