@@ -66,14 +66,37 @@ linux_host_names() {
   printf '%s\n' "$domain" >"$RESULT/domainname"
 }
 
+# Copies a text file, ending its last line, into result/ under another name.
+copy_text() {
+  [ -f "$1" ] && [ -r "$1" ] && awk '{ print }' "$1" >"$RESULT/$2" 2>/dev/null
+}
+
+# Hardware only: RAM disks, compressed swap in RAM (zram), network block
+# devices and empty slots are no disks.
+physical_disks() {
+  lsblk -d -b -P -o TYPE,MODEL,SIZE,KNAME 2>/dev/null | sed 's/\\x20/ /g' | awk '
+    /KNAME="(zram|ram|nbd)[0-9]/ { next }
+    /TYPE="disk"/ && /SIZE="0"/ { next }
+    { print }'
+}
+
 linux_storage() {
   if have lsblk; then
     # -d: whole devices only; older lsblk escapes blanks inside values.
-    lsblk -d -b -P -o TYPE,MODEL,SIZE,KNAME 2>/dev/null | sed 's/\\x20/ /g' >"$RESULT/physical_disk"
+    physical_disks >"$RESULT/physical_disk"
   fi
   # Seven single-blank columns; blanks inside a mount point become \040, as in
-  # /proc/mounts, so the line keeps its seven fields.
+  # /proc/mounts, so the line keeps its seven fields. Kept are "/" (a
+  # container's root is an overlay), file systems on block devices except
+  # snap and live images (squashfs), and network shares; left out are the
+  # kernel's pseudo file systems (tmpfs, devtmpfs, efivarfs, overlay...).
   limited 30 df -P -T 2>/dev/null | awk '
+    function hardware(source, type, mount) {
+      if (mount == "/") return 1
+      if (source ~ /^\/dev\//) return type != "squashfs"
+      if (type ~ /^(nfs4?|cifs|smb3|smbfs|9p|afs|ceph|glusterfs|lustre|zfs|fuse\.(sshfs|glusterfs|cephfs))$/) return 1
+      return source ~ /^\/\/[^\/]/ || source ~ /^[^\/]+:\//  # //server/share, host:/path
+    }
     NR == 1 { $1 = $1; print; next }
     {
       pct = 0
@@ -83,7 +106,7 @@ linux_storage() {
       for (i = 2; i <= pct - 5; i++) source = source "\\040" $i
       mount = $(pct + 1)
       for (i = pct + 2; i <= NF; i++) mount = mount "\\040" $i
-      print source, $(pct - 4), $(pct - 3), $(pct - 2), $(pct - 1), $pct, mount
+      if (hardware(source, $(pct - 4), mount)) print source, $(pct - 4), $(pct - 3), $(pct - 2), $(pct - 1), $pct, mount
     }' >"$RESULT/logical_disk"
   if have lspci; then
     lspci 2>/dev/null | grep 'VGA compatible controller' >"$RESULT/video"
@@ -130,15 +153,77 @@ ip_listing() {
   fi >"$RESULT/ip_$1"
 }
 
+# The lease each DHCP client keeps of an interface: systemd-networkd's by
+# interface index, dhcpcd's newest (its wireless leases carry the SSID).
+interface_leases() {
+  index=$(cat "/sys/class/net/$1/ifindex" 2>/dev/null)
+  [ -n "$index" ] && copy_text "/run/systemd/netif/leases/$index" "networkd_lease_$1"
+  newest=$(ls -t -d -- "/var/lib/dhcpcd/$1.lease" "/var/lib/dhcpcd/$1"-*.lease "/var/lib/dhcpcd/dhcpcd-$1.lease" \
+    "/var/lib/dhcpcd/dhcpcd-$1"-*.lease "/var/lib/dhcpcd5/dhcpcd-$1.lease" "/var/db/dhcpcd/$1.lease" 2>/dev/null | head -n 1)
+  [ -n "$newest" ] && [ -r "$newest" ] && cat "$newest" >"$RESULT/dhcpcd_lease_$1" 2>/dev/null
+}
+
+# dhclient's lease files, each lease naming its interface: Debian's, Red
+# Hat's and those of NetworkManager running dhclient.
+dhclient_leases() {
+  for lease in /var/lib/dhcp/dhclient*.leases /var/lib/dhclient/dhclient*.lease* \
+    /var/lib/NetworkManager/dhclient*.lease /var/db/dhclient*.leases*; do
+    [ -f "$lease" ] && [ -r "$lease" ] && awk '{ print }' "$lease" 2>/dev/null
+  done
+}
+
+# IPv4 default routes in the form ip prints them. Without ip, from the
+# kernel's table, whose addresses are hexadecimal in host byte order.
+default_routes() {
+  if have ip; then
+    ip -4 route show default 2>/dev/null
+  elif [ -r /proc/net/route ]; then
+    big=0
+    printf '\001\000' | od -An -tx2 2>/dev/null | grep -q 0100 && big=1
+    awk -v big=$big '
+      function octet(hex, i) { return (index("0123456789ABCDEF", substr(hex, i, 1)) - 1) * 16 + index("0123456789ABCDEF", substr(hex, i + 1, 1)) - 1 }
+      function dotted(hex) {
+        hex = toupper(hex)
+        if (big) return octet(hex, 1) "." octet(hex, 3) "." octet(hex, 5) "." octet(hex, 7)
+        return octet(hex, 7) "." octet(hex, 5) "." octet(hex, 3) "." octet(hex, 1)
+      }
+      NR > 1 && $2 == "00000000" && $8 == "00000000" && $3 != "00000000" { print "default via " dotted($3) " dev " $1 }' \
+      /proc/net/route
+  fi
+}
+
+# The resolver, and behind systemd-resolved's stub its upstream servers.
+linux_resolver() {
+  copy_text /etc/resolv.conf resolv_conf
+  copy_text /run/systemd/resolve/resolv.conf resolv_upstream
+  if [ -d /run/systemd/resolve ] && have resolvectl; then
+    limited 5 resolvectl dns >"$RESULT/resolvectl_dns" 2>/dev/null
+  fi
+}
+
+# Hardware only: an interface backed by a device, or one holding an IPv4
+# address (a bridge carrying the host's address); not veth, ifb, dummy or an
+# idle bridge.
 linux_network() {
   for device in /sys/class/net/*; do
     [ -d "$device" ] || continue  # bonding_masters is a file beside the interfaces
     name=${device##*/}
     # 772 is ARPHRD_LOOPBACK, whatever the interface is called.
     [ "$(cat "$device/type" 2>/dev/null)" = 772 ] && continue
-    nic_properties "$name"
     ip_listing "$name"
+    if [ ! -e "$device/device" ] && ! grep -qs 'inet ' "$RESULT/ip_$name"; then
+      rm -f "$RESULT/ip_$name"
+      continue
+    fi
+    nic_properties "$name"
+    interface_leases "$name"
   done
+  default_routes >"$RESULT/route"
+  linux_resolver
+  dhclient_leases >"$RESULT/dhclient_leases"
+  if have nmcli; then
+    limited 5 nmcli -t -f GENERAL.DEVICE,DHCP4 device show >"$RESULT/nmcli_dhcp" 2>/dev/null
+  fi
 }
 
 # The release description, in the form the agent's release parser reads.

@@ -18,11 +18,13 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <linux/if_packet.h>
 #include <net/if_arp.h>
+#include <sys/sysmacros.h>
 #endif
 
 namespace fs = boost::filesystem;
@@ -52,16 +54,66 @@ std::string osReleaseValue(const std::string& key) {
   return value;
 }
 
-// Whole disks by size in bytes, as the kernel lists them.
+// Whole disks by size in bytes, as the kernel lists them, without RAM and
+// network block devices and empty ones.
 std::multiset<long long> kernelDiskSizes() {
   std::multiset<long long> sizes;
   for (fs::directory_iterator it("/sys/block"), end; it != end; ++it) {
     const std::string name = it->path().filename().string();
     bool notADisk = firstLineOf(it->path() / "device" / "type") == "5";  // SCSI type 5: CD/DVD
-    for (const char* prefix : {"loop", "ram", "dm-", "md", "sr"}) notADisk |= name.rfind(prefix, 0) == 0;
-    if (!notADisk) sizes.insert(std::atoll(firstLineOf(it->path() / "size").c_str()) * 512);
+    for (const char* prefix : {"loop", "ram", "zram", "nbd", "dm-", "md", "sr"}) notADisk |= name.rfind(prefix, 0) == 0;
+    const long long size = std::atoll(firstLineOf(it->path() / "size").c_str()) * 512;
+    if (!notADisk && size > 0) sizes.insert(size);
   }
   return sizes;
+}
+
+// The type of the file system at each mount point (blanks written \040).
+std::map<std::string, std::string> mountTypes() {
+  std::map<std::string, std::string> types;
+  std::ifstream in("/proc/self/mounts");
+  for (std::string line; std::getline(in, line);)
+    if (wordsOf(line).size() >= 3) types[wordsOf(line)[1]] = wordsOf(line)[2];  // the last mount hides earlier ones
+  return types;
+}
+
+// True when the kernel serves the file system at `mount` from a block device.
+bool onBlockDevice(std::string mount) {
+  for (std::size_t at; (at = mount.find("\\040")) != std::string::npos;) mount.replace(at, 4, " ");
+  struct stat status {};
+  return stat(mount.c_str(), &status) == 0 && fs::exists("/sys/dev/block/" + std::to_string(major(status.st_dev)) +
+                                                         ":" + std::to_string(minor(status.st_dev)));
+}
+
+// IPv4 default gateways by interface, from the kernel's routing table, whose
+// hexadecimal addresses are in host byte order; the first route wins.
+std::map<std::string, std::string> defaultGateways() {
+  std::map<std::string, std::string> gateways;
+  std::ifstream in("/proc/net/route");
+  for (std::string line; std::getline(in, line);) {
+    const std::vector<std::string> fields = wordsOf(line);
+    if (fields.size() < 8 || fields[1] != "00000000" || fields[7] != "00000000" || fields[2] == "00000000") continue;
+    in_addr gateway{};
+    gateway.s_addr = static_cast<in_addr_t>(std::strtoul(fields[2].c_str(), nullptr, 16));
+    char text[INET_ADDRSTRLEN];
+    if (inet_ntop(AF_INET, &gateway, text, sizeof text) != nullptr) gateways.emplace(fields[0], text);
+  }
+  return gateways;
+}
+
+// The IPv4 name servers of /etc/resolv.conf, and whether they are only a local stub.
+std::pair<std::vector<std::string>, bool> resolverServers() {
+  std::vector<std::string> servers;
+  bool onlyLoopback = true;
+  std::ifstream in("/etc/resolv.conf");
+  for (std::string line; std::getline(in, line);) {
+    const std::vector<std::string> words = wordsOf(line);
+    if (words.size() < 2 || words[0] != "nameserver") continue;
+    in_addr address{};
+    if (inet_pton(AF_INET, words[1].c_str(), &address) == 1) servers.push_back(words[1]);
+    onlyLoopback &= words[1].rfind("127.", 0) == 0 || words[1] == "::1";
+  }
+  return {servers, onlyLoopback && !servers.empty()};
 }
 
 // IPv4 "address/mask" texts and the MAC of every interface but loopback.
@@ -196,32 +248,50 @@ TEST_F(LinuxInventory, ProcessorModelAndPackageCount) {
   for (const tagWMICPUSTRUCT& cpu : hardware().vecCpu) EXPECT_EQ(model, cpu.strName);
 }
 
-TEST_F(LinuxInventory, DisksAndMountedFileSystems) {
+TEST_F(LinuxInventory, DisksAndFileSystemsOfTheHardwareOnly) {
   std::multiset<long long> sizes;
   for (const tagWMIDISKSTRUCT& disk : hardware().vecDisk) sizes.insert(disk.llSize);
   EXPECT_EQ(kernelDiskSizes(), sizes);
 
-  std::multiset<std::string> mounts;
-  for (const tagWMIPATSTRUCT& partition : hardware().vecPartition) {
-    mounts.insert(partition.strName + " " + std::to_string(partition.llSize));
-    EXPECT_LE(partition.llFreeSpace, partition.llSize) << partition.strName;
-  }
-  std::multiset<std::string> listed;  // a df run of its own, without file-system types
+  std::map<std::string, long long> listed;  // a df run of its own, without file-system types
   std::istringstream df(qztest::runIn("/", "df -P -k 2>/dev/null | tail -n +2").output);
   for (std::string line; std::getline(df, line);)
-    if (wordsOf(line).size() == 6) listed.insert(wordsOf(line)[5] + " " + wordsOf(line)[1]);
-  ASSERT_FALSE(listed.empty());
-  EXPECT_EQ(listed, mounts);
+    if (wordsOf(line).size() == 6) listed[wordsOf(line)[5]] = std::atoll(wordsOf(line)[1].c_str());
+  ASSERT_EQ(1u, listed.count("/"));
+  const std::set<std::string> pseudo = {"tmpfs",  "devtmpfs", "squashfs", "overlay", "efivarfs", "proc",  "sysfs",
+                                        "cgroup", "cgroup2",  "devpts",   "ramfs",   "mqueue",   "autofs"};
+  const std::map<std::string, std::string> types = mountTypes();
+  std::set<std::string> mounts;
+  for (const tagWMIPATSTRUCT& partition : hardware().vecPartition) {
+    const std::string& mount = partition.strName;
+    mounts.insert(mount);
+    EXPECT_EQ(listed[mount], partition.llSize) << mount;
+    EXPECT_LE(partition.llFreeSpace, partition.llSize) << mount;
+    EXPECT_TRUE(mount == "/" || pseudo.count(types.count(mount) ? types.at(mount) : "") == 0) << mount;
+  }
+  for (const auto& mount : listed) {
+    const bool squashfs = types.count(mount.first) != 0 && types.at(mount.first) == "squashfs";
+    if (mount.first == "/" || (onBlockDevice(mount.first) && !squashfs)) {
+      EXPECT_EQ(1u, mounts.count(mount.first)) << mount.first;
+    }
+  }
 }
 
-TEST_F(LinuxInventory, EveryInterfaceButLoopbackWithItsAddressAndMask) {
-  const auto interfaces = networkInterfaces();
+// Interfaces backed by a device or holding an IPv4 address (not ifb, veth,
+// dummy or an idle bridge), with address, mask, gateway and DNS servers.
+TEST_F(LinuxInventory, EveryHardwareInterfaceWithItsAddressGatewayAndResolver) {
+  auto interfaces = networkInterfaces();
+  for (auto it = interfaces.begin(); it != interfaces.end();)
+    it = fs::exists("/sys/class/net/" + it->first + "/device") || !it->second.first.empty() ? std::next(it)
+                                                                                            : interfaces.erase(it);
   std::map<std::string, tagWMINICSTRUCT> adapters;
   for (const tagWMINICSTRUCT& nic : hardware().vecNic) {
     const std::size_t open = nic.strDescription.rfind('(');
     adapters[nic.strDescription.substr(open + 1, nic.strDescription.size() - open - 2)] = nic;
   }
   ASSERT_EQ(interfaces.size(), adapters.size());
+  const auto gateways = defaultGateways();
+  const auto resolver = resolverServers();
   for (const auto& facts : interfaces) {
     ASSERT_EQ(1u, adapters.count(facts.first)) << facts.first;
     const tagWMINICSTRUCT& nic = adapters.at(facts.first);
@@ -231,6 +301,17 @@ TEST_F(LinuxInventory, EveryInterfaceButLoopbackWithItsAddressAndMask) {
         << facts.first << " " << addressAndMask;
     const std::string& mac = facts.second.second;
     EXPECT_TRUE(mac.empty() || mac == nic.strMACAddress) << facts.first << " " << nic.strMACAddress;
+    EXPECT_EQ(gateways.count(facts.first) ? gateways.at(facts.first) : "", nic.strDefaultGateway) << facts.first;
+    std::vector<std::string> servers = resolver.first;  // behind a local stub: whatever it forwards to
+    servers.resize(2);
+    if (addresses.empty()) {
+      EXPECT_EQ("|", nic.strDNSServer1 + "|" + nic.strDNSServer2) << facts.first;
+    } else if (resolver.second) {
+      EXPECT_NE("", nic.strDNSServer1) << facts.first;
+    } else {
+      EXPECT_EQ(servers[0] + "|" + servers[1], nic.strDNSServer1 + "|" + nic.strDNSServer2) << facts.first;
+    }
+    EXPECT_TRUE(nic.dwDHCPEnabled == 1 || nic.strDHCPServer.empty()) << facts.first;
   }
 }
 
@@ -283,6 +364,8 @@ TEST(LinuxCollectionScript, RunsAsAnOrdinaryUserWithoutOptionalTools) {
   EXPECT_FALSE(fs::exists(result / "dmidecode"));  // root only
   EXPECT_FALSE(fs::exists(result / "app"));        // no package tool in reach
   EXPECT_EQ("", qztest::readFile(result / "logical_disk"));
+  EXPECT_TRUE(fs::exists(result / "route"));  // ip, or the kernel's routing table
+  EXPECT_EQ(fs::exists("/etc/resolv.conf"), fs::exists(result / "resolv_conf"));
   char name[256] = {};
   ASSERT_EQ(0, gethostname(name, sizeof name - 1));
   EXPECT_EQ(std::string(name) + "\n", qztest::readFile(result / "hostname"));  // uname -n stands in

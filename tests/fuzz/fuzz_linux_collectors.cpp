@@ -19,7 +19,9 @@ namespace {
 const std::set<std::string> kCollectedFiles = {
     "dmidecode", "grep_sys_devices", "hostname", "domainname", "arch", "cpu", "mem",
     "physical_disk", "logical_disk", "video", "nic_eth0", "ip_eth0", "nic_wlan0", "ip_wlan0",
-    "os", "os_install_1", "os_install_2", "app", "app_install"};
+    "os", "os_install_1", "os_install_2", "app", "app_install", "route", "resolv_conf", "resolv_upstream",
+    "resolvectl_dns", "nmcli_dhcp", "dhclient_leases", "networkd_lease_eth0", "dhcpcd_lease_eth0",
+    "networkd_lease_wlan0", "dhcpcd_lease_wlan0"};
 
 const fs::path& workFolder() {
   static const fs::path folder = fs::temp_directory_path() / ("qz-fuzz-linux-" + std::to_string(getpid()));

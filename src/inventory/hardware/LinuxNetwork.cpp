@@ -1,12 +1,15 @@
 // Linux network adapters: nic_<name> holds the adapter's udev properties,
-// ip_<name> its interface listing (ip addr or ifconfig, either style).
+// ip_<name> its interface listing (ip addr or ifconfig, either style); the
+// gateway, DNS and DHCP files are read by CLinuxNetworkSettings.
 #include "inventory/hardware/CHWInfoManager.h"
+#include "inventory/hardware/LinuxNetworkSettings.h"
 
 #include "util/textscan.h"
 #include "util/utils.h"
 
 #include <boost/filesystem/operations.hpp>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -112,6 +115,7 @@ std::vector<std::string> interfaceNames(const boost::filesystem::path& folder) {
 }  // namespace
 
 void CHWInfoManager::loadNicInfo(tagWMISTRUCT& record) {
+  const CLinuxNetworkSettings settings(strSrcDir);
   for (const std::string& name : interfaceNames(strSrcDir)) {
     tagWMINICSTRUCT nic;
     std::string vendor;
@@ -121,10 +125,16 @@ void CHWInfoManager::loadNicInfo(tagWMISTRUCT& record) {
       if (wmi::startsWith(line, "ID_MODEL_FROM_DATABASE=")) model = line.substr(line.find('=') + 1);
     });
     nic.strDescription = wmi::trim(wmi::format("%s %s (%s)", vendor.c_str(), model.c_str(), name.c_str()));
-    wmi::forEachTerminatedLine(source(("ip_" + name).c_str()),
-                               [&](const std::string& line) { readListingLine(line, nic); });
+    std::vector<std::string> addresses;  // every IPv4 address listed, the record keeping the last
+    wmi::forEachTerminatedLine(source(("ip_" + name).c_str()), [&](const std::string& line) {
+      readListingLine(line, nic);
+      if (!nic.strIPAddress.empty() &&
+          std::find(addresses.begin(), addresses.end(), nic.strIPAddress) == addresses.end())
+        addresses.push_back(nic.strIPAddress);
+    });
     nic.dwEnabled = 1;
     nic.dwDHCPEnabled = 0;
+    settings.apply(name, addresses, nic);
     record.vecNic.push_back(nic);
   }
 }
