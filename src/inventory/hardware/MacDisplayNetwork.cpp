@@ -82,8 +82,9 @@ class DisplayReport {
       resolved_ = false;
     }
     if (startsWith(key, "VRAM")) pending_.dwVideoMemory = Plist::kibibytes(value);
-    if (startsWith(key, "Resolution") && findResolution(value, pending_.dwHorzResolution, pending_.dwVertResolution))
-      resolved_ = true;
+    // An adapter driving several displays is listed with the first one's.
+    if (!resolved_ && startsWith(key, "Resolution"))
+      resolved_ = findResolution(value, pending_.dwHorzResolution, pending_.dwVertResolution);
     if ((startsWith(key, "Pixel Depth") || startsWith(key, "Framebuffer Depth")) &&
         findColourDepth(value, pending_.dwBitsPerPixel) && named_)
       list();
@@ -103,7 +104,7 @@ class DisplayReport {
   std::vector<tagMONITORSTRUCT>& monitors_;
   tagMONITORSTRUCT pending_;
   bool named_ = false;     // a block is open and its adapter not yet listed
-  bool resolved_ = false;  // that block gave a resolution
+  bool resolved_ = false;  // that block gave its first display's resolution
 };
 
 void readIPv4(const Plist::Value& ipv4, const std::string& name, tagWMINICSTRUCT& nic) {

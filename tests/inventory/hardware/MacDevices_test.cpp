@@ -55,7 +55,8 @@ TEST(MacVideo, EachAdapterShowingADisplayListedOnceWithItsOwnFigures) {
                      "    H, a resolution without figures:\n      Chipset Model: H\n      Resolution: unknown\n"
                      "    G, Apple silicon, last:\n      Chipset Model: G\n      Type: GPU\n"
                      "      Total Number of Cores: 10\n      Displays:\n        Color LCD:\n"
-                     "          Resolution: 2560 x 1664 Retina\n          Main Display: Yes\n"));
+                     "          Resolution: 2560 x 1664 Retina\n          Main Display: Yes\n        LG HDR 4K:\n"
+                     "          Resolution: 3840 x 2160 (2160p/4K UHD 1 - Ultra High Definition)\n"));
 }
 
 TEST(MacVideo, MegabyteLinesEndCleanly) {
