@@ -247,20 +247,20 @@ collect_linux() {
 APPLICATIONS_BOUND=600
 REPORT_BOUND=120
 
-# Stops process $1 once $2 seconds have passed, unless it ends before.
-# macOS has no timeout(1).
+# Stops process $1 once $2 seconds have passed (macOS has no timeout(1)).
+# Stopped itself (TERM) when the process ends first, it takes its timer along,
+# so no sleep outlives the report.
 watchdog() {
-  left=$2
-  while kill -0 "$1" 2>/dev/null; do
-    if [ "$left" -le 0 ]; then
-      kill -TERM "$1" 2>/dev/null
-      sleep 1
-      kill -KILL "$1" 2>/dev/null
-      return
-    fi
-    sleep 1
-    left=$((left - 1))
-  done
+  timer=
+  trap '[ -n "$timer" ] && kill "$timer" 2>/dev/null; exit 0' TERM
+  sleep "$2" &
+  timer=$!
+  wait "$timer"
+  kill -TERM "$1" 2>/dev/null || return 0
+  sleep 1 &
+  timer=$!
+  wait "$timer"
+  kill -KILL "$1" 2>/dev/null
 }
 
 # Starts a command in the background writing result/$2, stopped after $1
