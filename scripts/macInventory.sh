@@ -327,24 +327,64 @@ collect_linux() {
 
 # --- macOS -------------------------------------------------------------------
 
-# One system profiler report as XML; an empty file when it fails.
-profile() {
-  system_profiler -xml "$1" >"$RESULT/$2" 2>/dev/null || : >"$RESULT/$2"
+# Seconds a report may run. The applications report reads every bundle on
+# every volume and can hang on a stale network mount; the others take seconds.
+APPLICATIONS_BOUND=600
+REPORT_BOUND=120
+
+# Stops process $1 once $2 seconds have passed (macOS has no timeout(1)).
+# Stopped itself (TERM) when the process ends first, it takes its timer along,
+# so no sleep outlives the report.
+watchdog() {
+  timer=
+  trap '[ -n "$timer" ] && kill "$timer" 2>/dev/null; exit 0' TERM
+  sleep "$2" &
+  timer=$!
+  wait "$timer"
+  kill -TERM "$1" 2>/dev/null || return 0
+  sleep 1 &
+  timer=$!
+  wait "$timer"
+  kill -KILL "$1" 2>/dev/null
+}
+
+# Starts a command in the background writing result/$2, stopped after $1
+# seconds. A command that fails or runs out of time leaves an empty file; its
+# output goes to a side file first, so a half-written report never remains.
+bounded() {
+  bound=$1
+  file=$RESULT/$2
+  shift 2
+  (
+    "$@" >"$file.part" 2>/dev/null &
+    report=$!
+    watchdog "$report" "$bound" &
+    watcher=$!
+    if wait "$report"; then
+      mv -f "$file.part" "$file"
+    else
+      rm -f "$file.part"
+      : >"$file"
+    fi
+    kill "$watcher" 2>/dev/null
+  ) </dev/null >/dev/null 2>&1 &
 }
 
 collect_mac() {
-  # hardware.xml is what tells the agent it reads a Mac collection.
-  profile SPHardwareDataType hardware.xml
-  profile SPMemoryDataType mem.xml
-  profile SPSerialATADataType physical_disk.xml
-  profile SPNVMeDataType nvme_disk.xml
-  profile SPParallelATADataType pata_disk.xml
-  profile SPStorageDataType logical_disk.xml
-  profile SPNetworkDataType nics
-  profile SPApplicationsDataType app
-  system_profiler SPDisplaysDataType >"$RESULT/video" 2>/dev/null
-  hostname >"$RESULT/hostname" 2>/dev/null
-  sw_vers >"$RESULT/os" 2>/dev/null
+  # hardware.xml is what tells the agent it reads a Mac collection; it is
+  # written, empty at worst, whatever becomes of its report.
+  bounded "$REPORT_BOUND" hardware.xml system_profiler -xml SPHardwareDataType
+  bounded "$REPORT_BOUND" mem.xml system_profiler -xml SPMemoryDataType
+  bounded "$REPORT_BOUND" physical_disk.xml system_profiler -xml SPSerialATADataType
+  bounded "$REPORT_BOUND" nvme_disk.xml system_profiler -xml SPNVMeDataType
+  bounded "$REPORT_BOUND" pata_disk.xml system_profiler -xml SPParallelATADataType
+  bounded "$REPORT_BOUND" logical_disk.xml system_profiler -xml SPStorageDataType
+  bounded "$REPORT_BOUND" nics system_profiler -xml SPNetworkDataType
+  bounded "$APPLICATIONS_BOUND" app system_profiler -xml SPApplicationsDataType
+  bounded "$REPORT_BOUND" video system_profiler SPDisplaysDataType
+  bounded "$REPORT_BOUND" hostname hostname
+  bounded "$REPORT_BOUND" os sw_vers
+  wait
 }
 
 # --- main --------------------------------------------------------------------

@@ -2,10 +2,50 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include <climits>
-#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
 
 namespace Plist {
+
+namespace {
+
+struct Unit {
+  const char* name;
+  unsigned long long factor;
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The leading figure of `text` ("2.6", blanks before it allowed) times the
+// factor of the unit that follows it, saturated to 32 bits; 0 without a
+// figure or a known unit.
+unsigned int scaledFigure(const std::string& text, std::initializer_list<Unit> units) {
+  constexpr unsigned long long kMax = 0xFFFFFFFFull;
+  std::size_t i = text.find_first_not_of(" \t");
+  if (i == std::string::npos || !isDigit(text[i])) return 0;
+  // Whole part capped just past 32 bits, so times any factor it stays in 64.
+  unsigned long long whole = 0;
+  for (; i < text.size() && isDigit(text[i]); ++i)
+    whole = std::min(whole * 10 + static_cast<unsigned>(text[i] - '0'), kMax + 1);
+  unsigned long long fraction = 0, denominator = 1;
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && isDigit(text[i]); ++i) {
+      if (denominator < 1000000) {  // finer digits change no KiB or MHz
+        fraction = fraction * 10 + static_cast<unsigned>(text[i] - '0');
+        denominator *= 10;
+      }
+    }
+  }
+  while (i < text.size() && text[i] == ' ') ++i;
+  for (const Unit& unit : units) {
+    if (text.compare(i, std::strlen(unit.name), unit.name) != 0) continue;
+    return static_cast<unsigned int>(std::min(whole * unit.factor + fraction * unit.factor / denominator, kMax));
+  }
+  return 0;
+}
+
+}  // namespace
 
 boost::any readReport(const boost::filesystem::path& file) {
   boost::any report;
@@ -21,11 +61,10 @@ boost::any readReport(const boost::filesystem::path& file) {
 
 Value itemList(const Value& root) { return root.at(0)["_items"]; }
 
-long long leadingInteger(const std::string& text) {
-  const long number = std::strtol(text.c_str(), nullptr, 10);
-  if (number > INT_MAX) return INT_MAX;
-  if (number < INT_MIN) return INT_MIN;
-  return number;
+unsigned int kibibytes(const std::string& text) {
+  return scaledFigure(text, {{"KB", 1}, {"MB", 1ull << 10}, {"GB", 1ull << 20}, {"TB", 1ull << 30}});
 }
+
+unsigned int megahertz(const std::string& text) { return scaledFigure(text, {{"MHz", 1}, {"GHz", 1000}}); }
 
 }  // namespace Plist

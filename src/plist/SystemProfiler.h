@@ -16,8 +16,14 @@ boost::any readReport(const boost::filesystem::path& file);
 // a dictionary holding it. Any other shape has no elements.
 Value itemList(const Value& root);
 
-// The leading integer of a figure such as "16 GB" or "2.6 GHz", read as atoi
-// reads it (so 2.6 gives 2), clamped to the range of int.
-long long leadingInteger(const std::string& text);
+// A size as the reports print it ("16 GB", "1536 MB", "1.5 TB") in KiB: KB,
+// MB, GB and TB are powers of 1024 and a fraction counts down to the KiB.
+// A text without one of these units after its figure gives 0; a size past
+// 32 bits of KiB (4 TB) gives 0xFFFFFFFF.
+unsigned int kibibytes(const std::string& text);
+
+// A clock speed as the reports print it ("2.6 GHz", "800 MHz") in MHz, read
+// as sizes are.
+unsigned int megahertz(const std::string& text);
 
 }  // namespace Plist

@@ -81,12 +81,18 @@ TEST(MacInventory, IntelIMacGivesEveryCollectedFieldInComposedShiftJis) {
   EXPECT_NE(std::string::npos, run.softwareBytes.find(qztest::bytes("\x0A\x83\x76\x83\x8C\x83\x72\x83\x85\x81\x5B\x00\x04" "11.0")));
 }
 
-TEST(MacInventory, AppleSiliconReportsGiveWhatTheirShapesAllow) {
-  expectFiles("macbook-air-m2", runOn("macbook-air-m2"));
+// Apple silicon (a minimal collection, and a full one on a current macOS after
+// a rapid security response) and an Intel Mac whose integrated GPU drives no
+// display: chip, cores, unified memory, adapters and versions as reported.
+TEST(MacInventory, AppleSiliconAndTwoGpuIntelMacsGiveTheirReportedValues) {
+  for (const char* machine : {"macbook-air-m2", "macbook-pro-m3", "macbook-pro-2019"}) {
+    SCOPED_TRACE(machine);
+    expectFiles(machine, runOn(machine));
+  }
 }
 
 TEST(MacInventory, BinaryPropertyListsGiveTheSameFilesAsXml) {
-  for (const char* machine : {"imac-2017", "macbook-air-m2"}) {
+  for (const char* machine : {"imac-2017", "macbook-air-m2", "macbook-pro-m3", "macbook-pro-2019"}) {
     const MacRun xml = runOn(machine);
     const MacRun binary = runOn(machine, kBinaryFixtures);
     expectFiles(machine, binary);

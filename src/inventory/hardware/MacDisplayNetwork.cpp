@@ -60,9 +60,11 @@ bool findColourDepth(const std::string& text, unsigned int& bits) {
 
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// Each adapter's block opens with "Chipset Model"; the adapter is listed at
-// the first "Pixel Depth" of one of its displays. Figures are not reset
-// between blocks: what a block does not give keeps the previous block's value.
+// Each adapter's block opens with "Chipset Model", and its figures are its
+// own. An adapter that shows a display is listed once: at its first "Pixel
+// Depth" (older systems) or "Framebuffer Depth" line, or, as Apple silicon
+// prints neither, at the end of a block that gives a resolution, with 0 bits.
+// A block without a display (the idle one of two GPUs) is not listed.
 class DisplayReport {
  public:
   explicit DisplayReport(std::vector<tagMONITORSTRUCT>& monitors) : monitors_(monitors) {}
@@ -73,21 +75,36 @@ class DisplayReport {
     const std::string key = wmi::trim(text.substr(0, colon));
     const std::string value = wmi::trim(text.substr(colon + 1));
     if (startsWith(key, "Chipset Model")) {
+      end();
+      pending_ = tagMONITORSTRUCT();
       pending_.strName = value;
       named_ = true;
+      resolved_ = false;
     }
-    if (startsWith(key, "VRAM")) pending_.dwVideoMemory = static_cast<unsigned int>(Plist::leadingInteger(value)) << 10;
-    if (startsWith(key, "Resolution")) findResolution(value, pending_.dwHorzResolution, pending_.dwVertResolution);
-    if (startsWith(key, "Pixel Depth") && findColourDepth(value, pending_.dwBitsPerPixel) && named_) {
-      monitors_.push_back(pending_);
-      named_ = false;
-    }
+    if (startsWith(key, "VRAM")) pending_.dwVideoMemory = Plist::kibibytes(value);
+    // An adapter driving several displays is listed with the first one's.
+    if (!resolved_ && startsWith(key, "Resolution"))
+      resolved_ = findResolution(value, pending_.dwHorzResolution, pending_.dwVertResolution);
+    if ((startsWith(key, "Pixel Depth") || startsWith(key, "Framebuffer Depth")) &&
+        findColourDepth(value, pending_.dwBitsPerPixel) && named_)
+      list();
+  }
+
+  // Closes the block read last.
+  void end() {
+    if (named_ && resolved_) list();
   }
 
  private:
+  void list() {
+    monitors_.push_back(pending_);
+    named_ = false;
+  }
+
   std::vector<tagMONITORSTRUCT>& monitors_;
   tagMONITORSTRUCT pending_;
-  bool named_ = false;
+  bool named_ = false;     // a block is open and its adapter not yet listed
+  bool resolved_ = false;  // that block gave its first display's resolution
 };
 
 void readIPv4(const Plist::Value& ipv4, const std::string& name, tagWMINICSTRUCT& nic) {
@@ -125,6 +142,7 @@ void CHWInfoManager::loadVgaInfo_mac(tagWMISTRUCT& record) {
   DisplayReport report(record.vecMonitor);
   std::string line;
   while (std::getline(in, line)) report.line(line);
+  report.end();
 }
 
 void CHWInfoManager::loadNicInfo_mac(tagWMISTRUCT& record) {

@@ -7,6 +7,8 @@
 
 #include <boost/filesystem/fstream.hpp>
 
+#include <cctype>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -15,37 +17,35 @@ namespace {
 // append records until memory runs out.
 constexpr long long kMaxPackages = 256;
 
-// "2.6 GHz" is 2000 MHz: the fraction goes before the unit is applied.
-unsigned int clockMHz(const Plist::Value& speed) {
-  const std::string* text = speed.get<std::string>();
-  if (text == nullptr) return 0;
-  const long long figure = Plist::leadingInteger(*text);
-  if (text->find("GHz") != std::string::npos) return static_cast<unsigned int>(figure * 1000);
-  if (text->find("MHz") != std::string::npos) return static_cast<unsigned int>(figure);
-  return 0;
-}
-
-// "8 GB" in KiB, on 32 bits as the data file holds it.
-unsigned int capacityKiB(const Plist::Value& size) {
-  const std::string* text = size.get<std::string>();
-  if (text == nullptr) return 0;
-  const unsigned int figure = static_cast<unsigned int>(Plist::leadingInteger(*text));
-  if (text->find("GB") != std::string::npos) return figure << 20;
-  if (text->find("MB") != std::string::npos) return figure << 10;
-  return 0;
+// Intel Macs give the core count as an integer; Apple silicon as a text
+// "proc 12:8:4": the total, then the count of each kind of core.
+long long coreCount(const Plist::Value& count) {
+  if (const long long* number = count.get<long long>()) return *number;
+  const std::string text = count.stringOr("");
+  if (text.compare(0, 5, "proc ") != 0 || !std::isdigit(static_cast<unsigned char>(text[5]))) return 1;
+  char* end = nullptr;
+  const long long total = std::strtoll(text.c_str() + 5, &end, 10);
+  return *end == ':' || *end == '\0' ? total : 1;
 }
 
 void addProcessors(const Plist::Value& overview, std::vector<tagWMICPUSTRUCT>& processors) {
-  // Apple silicon reports "number_processors" as text ("proc 10:8:2"): then 1.
-  const long long cores = overview["number_processors"].integerOr(1);
+  const long long cores = coreCount(overview["number_processors"]);
   const long long packages = overview["packages"].integerOr(1);
   tagWMICPUSTRUCT processor;
-  processor.strName = overview["cpu_type"].stringOr("");
-  processor.dwClockMHz = clockMHz(overview["current_processor_speed"]);
+  // Apple silicon names its chip instead and gives no clock speed.
+  processor.strName = overview["cpu_type"].stringOr(overview["chip_type"].stringOr(""));
+  processor.dwClockMHz = Plist::megahertz(overview["current_processor_speed"].stringOr(""));
   for (long long i = 0; i < packages && i < kMaxPackages; ++i) {
     processor.dwCoreCount = static_cast<unsigned int>(cores / packages);
     processors.push_back(processor);
   }
+}
+
+tagMEMORYSLOT memoryRecord(const Plist::Value& name, const std::string& size) {
+  tagMEMORYSLOT memory;
+  memory.strName = name.stringOr("");
+  memory.dwCapacity = Plist::kibibytes(size);
+  return memory;
 }
 
 // The folder's own name, unless it is the script's usual "result".
@@ -62,7 +62,9 @@ void setHostName(const std::string& host, tagWMIINFOSTRUCT& info) {
   info.strDomain = dot == std::string::npos ? std::string() : host.substr(dot + 1);
 }
 
-// sw_vers prints "ProductName:\tmacOS" and "ProductVersion:\t14.2.1".
+// sw_vers prints "ProductName:\tmacOS" and "ProductVersion:\t14.2.1"; after a
+// rapid security response also "ProductVersionExtra:\t(a)", which is not the
+// version.
 void readOSVersion(const boost::filesystem::path& file, tagWMIINFOSTRUCT& info) {
   if (!wmi::isRegularFile(file)) return;
   boost::filesystem::ifstream in(file);
@@ -70,8 +72,9 @@ void readOSVersion(const boost::filesystem::path& file, tagWMIINFOSTRUCT& info) 
   while (std::getline(in, line)) {
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    if (line.compare(0, 11, "ProductName") == 0) info.strOSName = wmi::trim(line.substr(colon + 1));
-    if (line.compare(0, 14, "ProductVersion") == 0) info.strOSVersion = wmi::trim(line.substr(colon + 1));
+    const std::string key = wmi::trim(line.substr(0, colon));
+    if (key == "ProductName") info.strOSName = wmi::trim(line.substr(colon + 1));
+    if (key == "ProductVersion") info.strOSVersion = wmi::trim(line.substr(colon + 1));
   }
 }
 
@@ -98,14 +101,16 @@ void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& record) {
 void CHWInfoManager::loadMemInfo_mac(tagWMISTRUCT& record) {
   const boost::any report = Plist::readReport(source("mem.xml"));
   // Intel Macs list "Memory Slots" holding one entry per DIMM; Apple silicon
-  // has no slots and so no inner list.
+  // has no slots, only its unified memory's size under the data type's name.
   for (const Plist::Value group : Plist::itemList(report).elements()) {
-    for (const Plist::Value slot : group["_items"].elements()) {
-      if (!slot.isDictionary()) continue;
-      tagMEMORYSLOT memory;
-      memory.strName = slot["_name"].stringOr("");
-      memory.dwCapacity = capacityKiB(slot["dimm_size"]);
-      record.vecMemory.push_back(memory);
+    const Plist::Value slots = group["_items"];
+    const std::string* unified = group["SPMemoryDataType"].get<std::string>();
+    if (slots.get<Plist::array_type>() == nullptr && unified != nullptr) {
+      record.vecMemory.push_back(memoryRecord(group["dimm_type"], *unified));
+      continue;
+    }
+    for (const Plist::Value slot : slots.elements()) {
+      if (slot.isDictionary()) record.vecMemory.push_back(memoryRecord(slot["_name"], slot["dimm_size"].stringOr("")));
     }
   }
 }

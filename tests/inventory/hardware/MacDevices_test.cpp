@@ -37,8 +37,9 @@ TEST(MacDisks, EveryNamedDiskOfEveryBusInFileOrder) {
     EXPECT_EQ(expected[i], std::make_tuple(disks[i].strModel, disks[i].llSize, disks[i].dwPartitionCount));
 }
 
-TEST(MacVideo, AdapterListedAtItsFirstPixelDepthWithFiguresCarriedOver) {
-  EXPECT_EQ((std::vector<std::string>{"A|1572864|1920x1080|32", "B|1572864|640x480|24", "D|2048|1x2|30"}),
+TEST(MacVideo, EachAdapterShowingADisplayListedOnceWithItsOwnFigures) {
+  EXPECT_EQ((std::vector<std::string>{"A|1572864|1920x1080|32", "B|0|0x0|24", "D|0|1x2|30", "E|4194304|2560x1600|0",
+                                      "F|0|3840x2160|30", "G|0|2560x1664|0"}),
             adapters("Graphics/Displays:\n\n    A:\n\n      Chipset Model: A\n      VRAM (Dynamic, Max): 1536 MB\n"
                      "      Displays:\n        Color LCD:\n          Resolution: 1920 x 1080 Retina\n"
                      "          Pixel Depth: 32-Bit Color (ARGB8888)\n        External:\n          Resolution: 640 x 480\n"
@@ -46,7 +47,16 @@ TEST(MacVideo, AdapterListedAtItsFirstPixelDepthWithFiguresCarriedOver) {
                      "    B:\n      Chipset Model: B\n      Pixel Depth: 24-Bit Color (ARGB8888)\n"
                      "    C, no display:\n      Chipset Model: C\n      VRAM (Total): 2 GB\n"
                      "    D:\n      Chipset Model: D\n      Pixel Depth: Millions\n      Resolution: 3840x2160, 1 x 2\n"
-                     "      Pixel Depth: colours 30-Bit Color, 10-Bit Color"));
+                     "      Pixel Depth: colours 30-Bit Color, 10-Bit Color\n"
+                     "    E, no depth line:\n      Chipset Model: E\n      VRAM (Total): 4 GB\n"
+                     "      Resolution: 2560 x 1600 Retina\n      Pixel Depth: Millions\n"
+                     "    F:\n      Chipset Model: F\n      Resolution: 3840 x 2160\n"
+                     "      Framebuffer Depth: 30-Bit Color (ARGB2101010)\n      Pixel Depth: 32-Bit Color\n"
+                     "    H, a resolution without figures:\n      Chipset Model: H\n      Resolution: unknown\n"
+                     "    G, Apple silicon, last:\n      Chipset Model: G\n      Type: GPU\n"
+                     "      Total Number of Cores: 10\n      Displays:\n        Color LCD:\n"
+                     "          Resolution: 2560 x 1664 Retina\n          Main Display: Yes\n        LG HDR 4K:\n"
+                     "          Resolution: 3840 x 2160 (2160p/4K UHD 1 - Ultra High Definition)\n"));
 }
 
 TEST(MacVideo, MegabyteLinesEndCleanly) {
