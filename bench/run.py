@@ -9,7 +9,6 @@ kernel reports for the process.
 Usage: run.py BUILD_DIR INPUT_DIR [--runs N]
 """
 import argparse
-import glob
 import os
 import plistlib
 import shutil
@@ -63,8 +62,6 @@ def deploy(agent, result, workdir):
     folder = os.path.join(workdir, os.path.basename(os.path.dirname(result)))
     os.makedirs(folder)
     shutil.copy(agent, folder)
-    for plugin in glob.glob(os.path.join(os.path.dirname(agent), "libqz_nfc.*")):
-        shutil.copy(plugin, folder)  # found beside the agent, as installed
     script = os.path.join(folder, "macInventory.sh")
     with open(script, "w") as out:
         out.write(STUB_SCRIPT)
