@@ -31,9 +31,7 @@ unit-test: build
 sanitize:
 	@cmake -S . -B build-asan -G Ninja -DQZ_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build-asan
-	@# GCC's shared sanitizer runtime intercepts dlopen, which then no longer
-	@# searches the run path of the program that asked: name the plugin folder.
-	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LD_LIBRARY_PATH=$(CURDIR)/build-asan/src/agent \
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure --timeout 900
 
 fuzz:

@@ -41,11 +41,21 @@ void readPlist(const char* fileName, T& message);
 template <>
 void readPlist<boost::any>(const char* fileName, boost::any& message);
 
+// The keys that a read keeps of each item of a report as system_profiler
+// writes it: the dictionaries in the "_items" array of each dictionary of the
+// root array. The other values of an item are checked as a full read checks
+// them, but not kept, so that a large report is never held whole and a read
+// fails exactly where a full one would. Sorted.
+using ItemKeys = std::vector<std::string>;
+
+// The same, keeping only `itemKeys` of the items when not null.
+void readPlist(const char* fileName, boost::any& message, const ItemKeys* itemKeys);
+
 // The rest of the stream, from its current position.
-void readPlist(std::istream& stream, boost::any& message);
+void readPlist(std::istream& stream, boost::any& message, const ItemKeys* itemKeys = nullptr);
 
 // XML, or binary when the data starts with "bplist00".
-void readPlist(const char* byteArray, long long size, boost::any& message);
+void readPlist(const char* byteArray, long long size, boost::any& message, const ItemKeys* itemKeys = nullptr);
 
 // Stores a value under its key, as both readers do: writers usually give the
 // keys in order, so a key after the last one is appended without a search;

@@ -192,15 +192,96 @@ std::string parseKey(const PlistHelperData& d, int objRef) {
   fail("Error parsing dictionary.  Key can't be parsed as a string");
 }
 
-}  // namespace
-
-boost::any readBinaryPlist(const char* data, long long size) {
-  if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
-  return readBinaryPlist(std::vector<unsigned char>(bytes, bytes + size));
+// The kind of object a reference leads to: the high four bits of its marker.
+unsigned char kindOf(const PlistHelperData& d, int objRef) {
+  return d.objectTable[static_cast<std::size_t>(objectOffset(d, objRef))] >> 4;
 }
 
-boost::any readBinaryPlist(std::vector<unsigned char>&& data) {
+// An array object, each element made a value by `valueOf(reference)`.
+template <typename ValueOf>
+std::vector<boost::any> readArray(const PlistHelperData& d, int objRef, ValueOf valueOf) {
+  ContainerGuard guard(d, objRef);
+  const ContainerRefs refs(d, objRef);
+  std::vector<boost::any> array;
+  array.reserve(refs.size());
+  for (std::size_t i = 0; i < refs.size(); ++i) array.push_back(valueOf(refs[i]));
+  return array;
+}
+
+// A dictionary object: `store(dictionary, key, value reference)` for each entry.
+template <typename Store>
+std::map<std::string, boost::any> readDictionary(const PlistHelperData& d, int objRef, Store store) {
+  ContainerGuard guard(d, objRef);
+  const ContainerRefs refs(d, objRef);
+  const std::size_t pairs = refs.size() / 2;
+  std::map<std::string, boost::any> dictionary;
+  for (std::size_t i = 0; i < pairs; ++i) store(dictionary, parseKey(d, refs[i]), refs[pairs + i]);
+  return dictionary;
+}
+
+void storeParsed(const PlistHelperData& d, std::map<std::string, boost::any>& dictionary, std::string&& key,
+                 int valueRef) {
+  storeEntry(dictionary, std::move(key), parseBinary(d, valueRef));
+}
+
+// Everything that parseBinary checks of a value, without building its
+// containers and texts.
+void check(const PlistHelperData& d, int objRef) {
+  const unsigned char kind = kindOf(d, objRef);
+  if (kind == 0xA || kind == 0xD) {
+    spendBudget(d);
+    ContainerGuard guard(d, objRef);
+    const ContainerRefs refs(d, objRef);
+    const std::size_t keys = kind == 0xD ? refs.size() / 2 : 0;
+    for (std::size_t i = 0; i < keys; ++i) parseKey(d, refs[i]);
+    for (std::size_t i = keys; i < refs.size(); ++i) check(d, refs[i]);
+  } else if (kind == 0x4 || kind == 0x5) {
+    spendBudget(d);
+    long long count = 0;
+    payloadStart(d, objectOffset(d, objRef), count, 1);
+  } else {
+    parseBinary(d, objRef);
+  }
+}
+
+}  // namespace
+
+boost::any parseBinaryReport(const PlistHelperData& d, int objRef, const ItemKeys& itemKeys) {
+  const auto storeField = [&](std::map<std::string, boost::any>& fields, std::string&& key, int valueRef) {
+    if (std::binary_search(itemKeys.begin(), itemKeys.end(), key))
+      storeParsed(d, fields, std::move(key), valueRef);
+    else
+      check(d, valueRef);
+  };
+  const auto item = [&](int ref) -> boost::any {
+    if (kindOf(d, ref) != 0xD) return parseBinary(d, ref);
+    spendBudget(d);
+    return readDictionary(d, ref, storeField);
+  };
+  const auto storeEntryOfReport = [&](std::map<std::string, boost::any>& report, std::string&& key, int valueRef) {
+    if (key == "_items" && kindOf(d, valueRef) == 0xA) {
+      spendBudget(d);
+      storeEntry(report, std::move(key), readArray(d, valueRef, item));
+    } else {
+      storeParsed(d, report, std::move(key), valueRef);
+    }
+  };
+  if (kindOf(d, objRef) != 0xA) return parseBinary(d, objRef);
+  spendBudget(d);
+  return readArray(d, objRef, [&](int ref) -> boost::any {
+    if (kindOf(d, ref) != 0xD) return parseBinary(d, ref);
+    spendBudget(d);
+    return readDictionary(d, ref, storeEntryOfReport);
+  });
+}
+
+boost::any readBinaryPlist(const char* data, long long size, const ItemKeys* itemKeys) {
+  if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+  return readBinaryPlist(std::vector<unsigned char>(bytes, bytes + size), itemKeys);
+}
+
+boost::any readBinaryPlist(std::vector<unsigned char>&& data, const ItemKeys* itemKeys) {
   const long long size = static_cast<long long>(data.size());
   if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
   PlistHelperData d;
@@ -216,7 +297,7 @@ boost::any readBinaryPlist(std::vector<unsigned char>&& data) {
   // Without shared containers every value costs at least one byte of the
   // object table; allow generous sharing, but not an exponential expansion.
   d.valueBudget = 4 * static_cast<std::int64_t>(d.objectTable.size()) + 4096;
-  return parseBinary(d, 0);
+  return itemKeys == nullptr ? parseBinary(d, 0) : parseBinaryReport(d, 0, *itemKeys);
 }
 
 void parseTrailer(PlistHelperData& d, const std::vector<unsigned char>& trailer) {
@@ -320,24 +401,12 @@ std::string parseBinaryUnicode(const PlistHelperData& d, int headerPosition) {
 }
 
 std::vector<boost::any> parseBinaryArray(const PlistHelperData& d, int objRef) {
-  ContainerGuard guard(d, objRef);
-  const ContainerRefs refs(d, objRef);
-  std::vector<boost::any> array;
-  array.reserve(refs.size());
-  for (std::size_t i = 0; i < refs.size(); ++i) array.push_back(parseBinary(d, refs[i]));
-  return array;
+  return readArray(d, objRef, [&d](int ref) { return parseBinary(d, ref); });
 }
 
 std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& d, int objRef) {
-  ContainerGuard guard(d, objRef);
-  const ContainerRefs refs(d, objRef);
-  const std::size_t pairs = refs.size() / 2;
-  std::map<std::string, boost::any> dictionary;
-  for (std::size_t i = 0; i < pairs; ++i) {
-    std::string key = parseKey(d, refs[i]);
-    storeEntry(dictionary, std::move(key), parseBinary(d, refs[pairs + i]));
-  }
-  return dictionary;
+  return readDictionary(d, objRef, [&d](std::map<std::string, boost::any>& dictionary, std::string&& key,
+                                        int valueRef) { storeParsed(d, dictionary, std::move(key), valueRef); });
 }
 
 std::vector<std::int32_t> getRefsForContainers(const PlistHelperData& d, int objRef) {

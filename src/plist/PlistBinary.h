@@ -2,6 +2,8 @@
 // table and a 32-byte trailer. Produces the same value tree as the XML reader.
 #pragma once
 
+#include "plist/Plist.h"
+
 #include <boost/any.hpp>
 
 #include <cstdint>
@@ -31,14 +33,17 @@ struct PlistHelperData {
 };
 
 // Reads `size` bytes that start with the signature "bplist00".
-boost::any readBinaryPlist(const char* data, long long size);
+boost::any readBinaryPlist(const char* data, long long size, const ItemKeys* itemKeys = nullptr);
 // The same on data of its own, which then serves as the object table
-// instead of a copy.
-boost::any readBinaryPlist(std::vector<unsigned char>&& data);
+// instead of a copy; keeping only `itemKeys` of a report's items when not
+// null (see ItemKeys).
+boost::any readBinaryPlist(std::vector<unsigned char>&& data, const ItemKeys* itemKeys = nullptr);
 
 void parseTrailer(PlistHelperData& d, const std::vector<unsigned char>& trailer);
 void parseOffsetTable(PlistHelperData& d, const std::vector<unsigned char>& offsetTableBytes);
 boost::any parseBinary(const PlistHelperData& d, int objRef);
+// The report at `objRef`, keeping only `itemKeys` of its items.
+boost::any parseBinaryReport(const PlistHelperData& d, int objRef, const ItemKeys& itemKeys);
 bool parseBinaryBool(const PlistHelperData& d, int headerPosition);
 long long parseBinaryInt(const PlistHelperData& d, int headerPosition, int& intByteCount);
 double parseBinaryReal(const PlistHelperData& d, int headerPosition);

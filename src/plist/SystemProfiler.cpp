@@ -47,10 +47,12 @@ unsigned int scaledFigure(const std::string& text, std::initializer_list<Unit> u
 
 }  // namespace
 
-boost::any readReport(const boost::filesystem::path& file) {
+boost::any readReport(const boost::filesystem::path& file) { return readReport(file, ItemKeys()); }
+
+boost::any readReport(const boost::filesystem::path& file, const ItemKeys& itemKeys) {
   boost::any report;
   try {
-    readPlist(file.string().c_str(), report);
+    readPlist(file.string().c_str(), report, itemKeys.empty() ? nullptr : &itemKeys);
   } catch (const std::exception&) {
     // Missing, malformed, truncated or too large for memory: the report is
     // unusable and its collector takes nothing from it (a failed read leaves

@@ -11,6 +11,8 @@ namespace Plist {
 // The property list in `file`; an empty value when the file is missing or
 // cannot be read for whatever reason.
 boost::any readReport(const boost::filesystem::path& file);
+// The same, keeping only `itemKeys` of each item (sorted; see ItemKeys).
+boost::any readReport(const boost::filesystem::path& file, const ItemKeys& itemKeys);
 
 // The "_items" array of a report: the root is an array whose first element is
 // a dictionary holding it. Any other shape has no elements.

@@ -1,16 +1,11 @@
 // Conversions between the agent's UTF-8 texts and the Shift-JIS of the data files.
 #include "util/utils.h"
 
-#include "util/nfc/NfcCompose.h"
+#include "util/sjisfold.h"
 
-#include <dlfcn.h>
 #include <iconv.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <iostream>
-#include <memory>
 
 namespace wmi {
 
@@ -22,30 +17,13 @@ bool isAscii(const std::string& text) {
   return true;
 }
 
-// Code points that never take part in a canonical composition or
-// decomposition: a text made of them only is already NFC. These ranges cover
-// what Shift-JIS can hold (Latin, Greek and Cyrillic letters, kana without the
-// combining voiced marks, kanji, full- and half-width forms, common symbols),
-// so most texts skip the costly normalisation.
-bool isCompositionInert(char32_t c) {
-  if (c <= 0x02FF) return true;
-  if (c >= 0x4E00 && c <= 0x9FFF) return true;  // kanji, the most frequent
-  static const char32_t kRanges[][2] = {
-      {0x0391, 0x03A9}, {0x03B1, 0x03C9}, {0x0400, 0x045F}, {0x2010, 0x2027}, {0x2030, 0x205E},
-      {0x2500, 0x257F}, {0x25A0, 0x25FF}, {0x3000, 0x3029}, {0x3030, 0x3098}, {0x309B, 0x30FF},
-      {0xFF00, 0xFFEF}};
-  for (const auto& range : kRanges)
-    if (c >= range[0] && c <= range[1]) return true;
-  return false;
-}
-
-enum class Utf8Text { kInvalid, kComposed, kMayNeedComposition };
+enum class Utf8Text { kInvalid, kInRepertoire, kNeedsFolding };
 
 // Whether a text is well-formed UTF-8 (no stray continuation bytes, truncated
 // sequences, overlong forms, surrogates or code points above U+10FFFF), and
-// if so whether NFC may change it.
+// if so whether folding may change it.
 Utf8Text scanUtf8(const std::string& text) {
-  Utf8Text verdict = Utf8Text::kComposed;
+  Utf8Text verdict = Utf8Text::kInRepertoire;
   std::size_t i = 0;
   while (i < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -74,38 +52,10 @@ Utf8Text scanUtf8(const std::string& text) {
       if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return Utf8Text::kInvalid;
       code = (code << 6) | (next & 0x3F);
     }
-    if (!isCompositionInert(code)) verdict = Utf8Text::kMayNeedComposition;
+    if (isFoldedForShiftJis(code)) verdict = Utf8Text::kNeedsFolding;
     i += length;
   }
   return verdict;
-}
-
-// The composition plugin's entry point, loaded on first use; null (after one
-// line on stderr) when the plugin cannot be loaded.
-NfcComposeFunction nfcCompose() {
-  static const NfcComposeFunction compose = []() -> NfcComposeFunction {
-    void* plugin = dlopen(QZ_NFC_PLUGIN, RTLD_NOW | RTLD_LOCAL);
-    void* entry = plugin == nullptr ? nullptr : dlsym(plugin, kNfcComposeSymbol);
-    if (entry == nullptr) {
-      const char* reason = dlerror();
-      std::cerr << "qz-agent: names are converted without Unicode composition: "
-                << (reason != nullptr ? reason : "plugin not found") << "\n";
-    }
-    return reinterpret_cast<NfcComposeFunction>(entry);
-  }();
-  return compose;
-}
-
-// macOS hands out names in decomposed form (a base letter followed by a
-// combining mark); Shift-JIS only has the composed characters, so compose first.
-std::string composed(const std::string& text) {
-  const NfcComposeFunction compose = nfcCompose();
-  std::size_t size = 0;
-  char* result = compose == nullptr ? nullptr : compose(text.data(), text.size(), &size);
-  if (result == nullptr) return text;  // no composition: convert the text as it stands
-  std::string composedText(result, size);
-  std::free(result);
-  return composedText;
 }
 
 // One conversion descriptor per direction, opened on first use and reset
@@ -157,7 +107,8 @@ std::string UTF8toSJIS(const std::string& text) {
   if (isAscii(visible)) return visible;
   const Utf8Text kind = scanUtf8(visible);
   if (kind == Utf8Text::kInvalid) return text;  // not UTF-8: nothing sound to convert
-  const std::string input = kind == Utf8Text::kMayNeedComposition ? composed(visible) : std::move(visible);
+  const std::string input = kind == Utf8Text::kNeedsFolding ? foldForShiftJis(visible) : std::move(visible);
+  if (isAscii(input)) return input;  // accented Latin letters only
   static Converter toSJIS("SHIFT-JIS//TRANSLIT//IGNORE", "UTF-8");
   if (!toSJIS.ok()) return text;
   std::string output;

@@ -24,9 +24,9 @@ std::string singleLine(const boost::filesystem::path& file);
 // The text without leading and trailing blanks, tabs, CR, LF, VT and FF.
 std::string trim(const std::string& text);
 
-// Shift-JIS form of a UTF-8 text (composed to NFC first). Characters without a
-// Shift-JIS form are transliterated or dropped; input that is not valid UTF-8
-// is returned unchanged.
+// Shift-JIS form of a UTF-8 text, brought into the Shift-JIS repertoire first
+// (sjisfold.h). Characters still without a Shift-JIS form are transliterated
+// or dropped by iconv; input that is not valid UTF-8 is returned unchanged.
 std::string UTF8toSJIS(const std::string& text);
 
 // printf-style formatting, cut to 511 bytes.

@@ -23,7 +23,9 @@ if echo "$listing" | awk '{print $2}' | grep -qv '^root/root$'; then fail "files
 echo "$listing" | grep -q -- '-rw------- root/root .* ./etc/qz-agent/Config.ini$' || fail "Config.ini is not root-only"
 echo "$listing" | grep -q -- '-rwxr-xr-x root/root .* ./opt/qz-agent/qz-agent$' || fail "qz-agent missing"
 echo "$listing" | grep -q -- '-rwxr-xr-x root/root .* ./opt/qz-agent/macInventory.sh$' || fail "script missing"
-echo "$listing" | grep -q -- ' ./opt/qz-agent/libqz_nfc.so$' || fail "composition plugin missing"
+agent_files=$(echo "$listing" | awk '$6 ~ /^\.\/opt\/qz-agent\/./ {print $6}' | sort | tr '\n' ' ')
+expected="./opt/qz-agent/Config.ini ./opt/qz-agent/Config.ini.sample ./opt/qz-agent/README.md ./opt/qz-agent/macInventory.sh ./opt/qz-agent/qz-agent ./opt/qz-agent/qz-dump "
+[ "$agent_files" = "$expected" ] || fail "/opt/qz-agent holds: $agent_files"
 echo "$listing" | grep -q -- './lib/systemd/system/qz-agent.timer$' || fail "timer missing"
 [ "$(dpkg-deb -f "$deb" Package)" = qz-agent ] || fail "package name"
 dpkg-deb -I "$deb" conffiles | grep -qx /etc/qz-agent/Config.ini || fail "Config.ini is not a conffile"
@@ -35,19 +37,6 @@ agent_dir="$root/opt/qz-agent"
 grep -qx 'WorkingDirectory=/opt/qz-agent' "$root/lib/systemd/system/qz-agent.service" || fail "unit WorkingDirectory"
 grep -qx 'ExecStart=/opt/qz-agent/qz-agent' "$root/lib/systemd/system/qz-agent.service" || fail "unit ExecStart"
 grep -q '^RandomizedDelaySec=' "$root/lib/systemd/system/qz-agent.timer" || fail "timer without randomised delay"
-
-# The installed plugin loads with the packages it depends on and composes a
-# decomposed name (タ + combining voiced mark becomes ダ).
-python3 - "$agent_dir/libqz_nfc.so" <<'PY' || fail "the composition plugin does not work"
-import ctypes, sys
-plugin = ctypes.CDLL(sys.argv[1])
-plugin.qz_nfc_compose.restype = ctypes.c_void_p
-plugin.qz_nfc_compose.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_size_t)]
-text = "\u30bf\u3099".encode()
-size = ctypes.c_size_t()
-result = plugin.qz_nfc_compose(text, len(text), ctypes.byref(size))
-sys.exit(0 if result and ctypes.string_at(result, size.value).decode() == "\u30c0" else 1)
-PY
 
 # A spool server on loopback, and the installed configuration pointing at it.
 # The server runs as www-data, so the spool lives in the system temporary

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 TEST(UTF8toSJIS, AsciiComesOutByteForByte) {
   const std::string ascii = "Intel(R) Core(TM) i7 \\ ~ {}";
   EXPECT_EQ(ascii, wmi::UTF8toSJIS(ascii));
@@ -21,11 +23,66 @@ TEST(UTF8toSJIS, TextLongerThan1024ShiftJisBytesIsConvertedWhole) {
   EXPECT_EQ("\x93\xFA", converted.substr(1398));
 }
 
-TEST(UTF8toSJIS, DecomposedAndComposedNamesGiveTheSameBytes) {
-  const std::string decomposed = "\xE3\x82\xBF\xE3\x82\x99";  // タ + combining voiced mark
-  EXPECT_EQ(wmi::UTF8toSJIS("ダ"), wmi::UTF8toSJIS(decomposed));
-  EXPECT_EQ(wmi::UTF8toSJIS("Caf\xC3\xA9 \xE5\x86\x99\xE7\x9C\x9F"), wmi::UTF8toSJIS("Cafe\xCC\x81 写真"));
-  EXPECT_EQ(wmi::UTF8toSJIS("ガイド"), wmi::UTF8toSJIS("\xE3\x82\xAB\xE3\x82\x99\xE3\x82\xA4\xE3\x83\x88\xE3\x82\x99"));
+// Every character of the Shift-JIS table that Unicode can also write as a base
+// and a combining mark, as macOS hands out names.
+TEST(UTF8toSJIS, CharactersWithADecomposedFormGiveTheirShiftJisCodeFromEitherForm) {
+  struct Row {
+    const char* composed;
+    const char* decomposed;
+    const char* sjis;
+  };
+  const Row rows[] = {
+      {"Ё", "Е\u0308", "\x84\x46"}, {"Й", "И\u0306", "\x84\x4A"}, {"й", "и\u0306", "\x84\x7A"},
+      {"ё", "е\u0308", "\x84\x76"}, {"\u212B", "A\u030A", "\x81\xF0"}, {"≠", "=\u0338", "\x81\x82"},
+      {"が", "か\u3099", "\x82\xAA"}, {"ぎ", "き\u3099", "\x82\xAC"}, {"ぐ", "く\u3099", "\x82\xAE"},
+      {"げ", "け\u3099", "\x82\xB0"}, {"ご", "こ\u3099", "\x82\xB2"}, {"ざ", "さ\u3099", "\x82\xB4"},
+      {"じ", "し\u3099", "\x82\xB6"}, {"ず", "す\u3099", "\x82\xB8"}, {"ぜ", "せ\u3099", "\x82\xBA"},
+      {"ぞ", "そ\u3099", "\x82\xBC"}, {"だ", "た\u3099", "\x82\xBE"}, {"ぢ", "ち\u3099", "\x82\xC0"},
+      {"づ", "つ\u3099", "\x82\xC3"}, {"で", "て\u3099", "\x82\xC5"}, {"ど", "と\u3099", "\x82\xC7"},
+      {"ば", "は\u3099", "\x82\xCE"}, {"ぱ", "は\u309A", "\x82\xCF"}, {"び", "ひ\u3099", "\x82\xD1"},
+      {"ぴ", "ひ\u309A", "\x82\xD2"}, {"ぶ", "ふ\u3099", "\x82\xD4"}, {"ぷ", "ふ\u309A", "\x82\xD5"},
+      {"べ", "へ\u3099", "\x82\xD7"}, {"ぺ", "へ\u309A", "\x82\xD8"}, {"ぼ", "ほ\u3099", "\x82\xDA"},
+      {"ぽ", "ほ\u309A", "\x82\xDB"}, {"ゞ", "ゝ\u3099", "\x81\x55"}, {"ガ", "カ\u3099", "\x83\x4B"},
+      {"ギ", "キ\u3099", "\x83\x4D"}, {"グ", "ク\u3099", "\x83\x4F"}, {"ゲ", "ケ\u3099", "\x83\x51"},
+      {"ゴ", "コ\u3099", "\x83\x53"}, {"ザ", "サ\u3099", "\x83\x55"}, {"ジ", "シ\u3099", "\x83\x57"},
+      {"ズ", "ス\u3099", "\x83\x59"}, {"ゼ", "セ\u3099", "\x83\x5B"}, {"ゾ", "ソ\u3099", "\x83\x5D"},
+      {"ダ", "タ\u3099", "\x83\x5F"}, {"ヂ", "チ\u3099", "\x83\x61"}, {"ヅ", "ツ\u3099", "\x83\x64"},
+      {"デ", "テ\u3099", "\x83\x66"}, {"ド", "ト\u3099", "\x83\x68"}, {"バ", "ハ\u3099", "\x83\x6F"},
+      {"パ", "ハ\u309A", "\x83\x70"}, {"ビ", "ヒ\u3099", "\x83\x72"}, {"ピ", "ヒ\u309A", "\x83\x73"},
+      {"ブ", "フ\u3099", "\x83\x75"}, {"プ", "フ\u309A", "\x83\x76"}, {"ベ", "ヘ\u3099", "\x83\x78"},
+      {"ペ", "ヘ\u309A", "\x83\x79"}, {"ボ", "ホ\u3099", "\x83\x7B"}, {"ポ", "ホ\u309A", "\x83\x7C"},
+      {"ヴ", "ウ\u3099", "\x83\x94"}, {"ヾ", "ヽ\u3099", "\x81\x53"},
+  };
+  ASSERT_EQ(59u, sizeof rows / sizeof rows[0]);
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.sjis, wmi::UTF8toSJIS(row.composed)) << row.composed;
+    EXPECT_EQ(row.sjis, wmi::UTF8toSJIS(row.decomposed)) << row.composed;
+    EXPECT_EQ(std::string("x") + row.sjis + "y", wmi::UTF8toSJIS(std::string("x") + row.decomposed + "y"));
+  }
+  // The letter Å is the same character to Shift-JIS as the ANGSTROM SIGN.
+  EXPECT_EQ("\x81\xF0", wmi::UTF8toSJIS("\u00C5"));
+  EXPECT_EQ("\x83\x5F\x83\x45\x83\x93\x83\x8D\x81\x5B\x83\x68\x8A\xC7\x97\x9D",
+            wmi::UTF8toSJIS("\u30BF\u3099\u30A6\u30F3\u30ED\u30FC\u30C8\u3099\u7BA1\u7406"));  // ダウンロード管理
+}
+
+// The same bytes whatever the process locale: letters that Shift-JIS lacks
+// lose their marks as iconv's transliteration does in a UTF-8 locale.
+TEST(UTF8toSJIS, AccentedLatinLettersLoseTheirMarksInEitherForm) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Caf\u00E9", "Cafe"},
+      {"Cafe\u0301", "Cafe"},
+      {"\u00DCbersicht", "Ubersicht"},
+      {"U\u0308bersicht", "Ubersicht"},
+      {"\u00D8rsted \u0141\u00F3d\u017A", "Orsted Lodz"},
+      {"\u01D8 u\u0308\u0301", "u u"},  // two marks
+      {"Caf\u00E9 \u5199\u771F", "Cafe \x8E\xCA\x90\x5E"},
+      {"\u30EF\u3099", "\x83\x8F"},  // ワ: no voiced form in Shift-JIS
+      {"\u3099x", "x"},  // a mark with nothing before it
+  };
+  for (const auto& [text, sjis] : cases) EXPECT_EQ(sjis, wmi::UTF8toSJIS(text)) << text;
+  // A negation is never dropped, and reads the same in both forms.
+  EXPECT_EQ(wmi::UTF8toSJIS("\u2209"), wmi::UTF8toSJIS("\u2208\u0338"));
+  EXPECT_NE(wmi::UTF8toSJIS("\u2208"), wmi::UTF8toSJIS("\u2209"));
 }
 
 TEST(UTF8toSJIS, CharactersWithoutShiftJisFormAreReplacedNotKeptAsUtf8) {

@@ -33,7 +33,10 @@ tagAPPLIDATASTRUCT applicationOf(const Plist::dictionary_type& entry) {
 }  // namespace
 
 void CSWInfoManager::loadForMac(std::vector<tagAPPLIDATASTRUCT>& applications) {
-  const boost::any report = Plist::readReport(source("app"));
+  // Only what applicationOf takes: a report of thousands of applications is
+  // then never held whole.
+  static const Plist::ItemKeys kFields = {"_name", "has64BitIntelCode", "lastModified", "version"};
+  const boost::any report = Plist::readReport(source("app"), kFields);
   const Plist::array_type& entries = Plist::itemList(report).elements();
   applications.reserve(applications.size() + entries.size());
   for (const Plist::Value entry : entries) {
