@@ -11,7 +11,7 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-const fs::path kFixture = fs::path(QZ_FIXTURES_DIR) / "macos" / "macbook-pro-m3";
+const fs::path kFixture = fs::path(QZ_FIXTURES_DIR) / "macos" / "imac-2017";
 
 // A system_profiler whose reports take a second, the applications four; the
 // NVMe report hangs as on a stale volume, the SATA one fails half-way.
