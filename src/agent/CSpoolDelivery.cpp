@@ -4,6 +4,7 @@
 
 #include <boost/filesystem/fstream.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -124,11 +125,8 @@ bool CSpoolDelivery::claimsWorkHere() {
 void CSpoolDelivery::release(const std::string& claimed) {
   const WebDAV::Reply removed = client_.clean(claimed);
   if (!removed.ok() && !(removed.completed && removed.status == kNotFound)) return;  // tried again at the end
-  for (auto it = held_.begin(); it != held_.end(); ++it)
-    if (*it == claimed) {
-      held_.erase(it);
-      break;
-    }
+  const auto found = std::find(held_.begin(), held_.end(), claimed);
+  if (found != held_.end()) held_.erase(found);
 }
 
 void CSpoolDelivery::releaseClaims() {
