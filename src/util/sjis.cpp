@@ -60,7 +60,9 @@ Utf8Text scanUtf8(const std::string& text) {
   return verdict;
 }
 
-bool isShiftJisLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+bool isShiftJisLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
 
 }  // namespace
 

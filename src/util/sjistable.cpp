@@ -29,13 +29,13 @@ std::uint16_t codeOf(char32_t value) {
   return kCodes[page.first[word] + __builtin_popcountll(below)];
 }
 
-// By code, the smallest scalar value written with it: the character glibc
-// reads it as.
+// By code above ASCII, the smallest scalar value written with it: the
+// character glibc reads it as.
 std::vector<char32_t> readingsOfCodes() {
   std::vector<char32_t> readings(0x10000, kNoReading);
   for (char32_t value = std::size(kPageOf) * 256; value-- > 0x80;) {
     const std::uint16_t code = codeOf(value);
-    if (code != kQuestionMark && (code < 0x100 || code >= kFirstTwoByteCode)) readings[code] = value;
+    if ((code >= 0x80 && code < 0x100) || code >= kFirstTwoByteCode) readings[code] = value;
   }
   return readings;
 }
