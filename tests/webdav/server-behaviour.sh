@@ -92,6 +92,6 @@ measure() {
   "$spool_server" stop "$dir"
 }
 
-for server in "${@:-apache nginx lighttpd rclone}"; do
-  for s in $server; do measure "$s"; done
-done
+servers=("$@")
+[ $# -gt 0 ] || servers=(apache nginx lighttpd rclone)
+for server in "${servers[@]}"; do measure "$server"; done
