@@ -71,7 +71,7 @@ WebDAV::Reply CRetrier::send(const std::function<WebDAV::Reply()>& request, bool
 
 bool CRetrier::pause(const WebDAV::Reply& last, int tries) {
   if (tries >= kMaxTries) return false;
-  const double ceiling = std::min(kLongestWait, kFirstWait * std::pow(2.0, tries - 1));
+  const double ceiling = std::min(kLongestWait, std::ldexp(kFirstWait, tries - 1));
   double wait = std::uniform_real_distribution<double>(ceiling / 2, ceiling)(random_);
   if (last.completed && last.retryAfter >= 0) wait = std::max(wait, std::min<double>(last.retryAfter, kLongestRetryAfter));
   if (clock_() + wait > deadline_) return false;
