@@ -16,9 +16,10 @@ namespace {
 // The script writes a score of short lines; anything far beyond is not its.
 constexpr std::streamsize kMaxMarkerBytes = 64 * 1024;
 constexpr std::size_t kMaxFailedSources = 256;
+constexpr std::size_t kMaxTextBytes = 200;
 
 std::string printable(const std::string& text) {
-  std::string shown = trim(text);
+  std::string shown = trim(text).substr(0, kMaxTextBytes);
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   return shown;

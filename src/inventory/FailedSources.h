@@ -20,9 +20,9 @@ namespace wmi {
 extern const char kFailedSourcesFile[];
 
 // The failed sources of `folder`, each once, in the order listed. Only the
-// first 64 KiB and 256 names are read; a line without a tab is a name
-// without a reason, and control characters become "?", so that whatever the
-// file holds prints as one line. A missing file, or anything but a regular
+// first 64 KiB, 256 names and 200 bytes of a name or reason are read; a
+// line without a tab is a name without a reason, and control characters
+// become "?", so that whatever the file holds prints as one short line. A missing file, or anything but a regular
 // file, lists none.
 std::vector<tagFAILEDSOURCE> readFailedSources(const boost::filesystem::path& folder);
 
