@@ -85,8 +85,9 @@ class CBaseInfoManager {
   std::string strOutFile;
   tagHEADERSTRUCT header;
   std::string strVersion;
-  // Set by load(): a list that failed to be collected must not reach the
-  // spool as "nothing there", which would replace the machine's inventory.
+  // A list that failed to be collected must not reach the spool as "nothing
+  // there", which would replace the machine's inventory: load() names the
+  // sources the file needs, start() those of them that failed.
   std::vector<std::string> vecEssentialSources;
   std::string strWithheld;
 };

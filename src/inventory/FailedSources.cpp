@@ -9,9 +9,9 @@
 
 namespace wmi {
 
-const char kFailedSourcesFile[] = "failed";
-
 namespace {
+
+const char kFailedSourcesFile[] = "failed";
 
 // The script writes a score of short lines; anything far beyond is not its.
 constexpr std::streamsize kMaxMarkerBytes = 64 * 1024;

@@ -16,14 +16,11 @@ struct tagFAILEDSOURCE {
 
 namespace wmi {
 
-// The name of the marker file in the source folder.
-extern const char kFailedSourcesFile[];
-
-// The failed sources of `folder`, each once, in the order listed. Only the
-// first 64 KiB, 256 names and 200 bytes of a name or reason are read; a
-// line without a tab is a name without a reason, and control characters
-// become "?", so that whatever the file holds prints as one short line. A missing file, or anything but a regular
-// file, lists none.
+// The failed sources named in `folder`/failed, each once, in the order
+// listed. Only the first 64 KiB, 256 names and 200 bytes of a name or reason
+// are read; a line without a tab is a name without a reason, and control
+// characters become "?", so that whatever the file holds prints as one short
+// line. A missing file, or anything but a regular file, lists none.
 std::vector<tagFAILEDSOURCE> readFailedSources(const boost::filesystem::path& folder);
 
 // "app (timed out after 600 s)", or "app" without a reason.
