@@ -103,7 +103,8 @@ TEST(MacCollectionScript, ReportsRunSideBySideAndAHungOneEndsAtItsBound) {
 // mount, must not reach the spool as a Mac without applications.
 TEST(MacCollectionScript, HungApplicationsReportSendsTheHardwareFileOnly) {
   qztest::SpoolServer server;
-  const MacDeploy deploy("  SPApplicationsDataType) exec sleep 60 ;;\n", 4, 3);
+  // The other reports get time enough to end on a loaded machine.
+  const MacDeploy deploy("  SPApplicationsDataType) exec sleep 60 ;;\n", 5, 30);
   deploy.dir.write("Config.ini", "127.0.0.1\n" + std::to_string(server.port()) + "\n0\nagent\nsecret\n");
   const qztest::CommandResult run = deploy.run();
 
@@ -112,7 +113,7 @@ TEST(MacCollectionScript, HungApplicationsReportSendsTheHardwareFileOnly) {
   replaceOnce(messages, "ソフトウェア情報作成完了\n", "");
   EXPECT_EQ(messages + "UPDATE_PROGRESS\nupload err\nend\n", run.output);
   EXPECT_EQ("qz-agent: the software data file is not sent, as a source it cannot do without was not collected: "
-            "app (timed out after 4 s)\n",
+            "app (timed out after 5 s)\n",
             deploy.errors());
   const std::vector<std::string> spooled = server.spooledFiles();
   ASSERT_EQ(1u, spooled.size());
