@@ -5,10 +5,14 @@
 #
 # Every source is optional: a command that is missing, refused (dmidecode
 # wants root) or fails leaves its file absent or empty, and the run goes on.
-# Nothing is printed; the status is 0 once the files are written, 1 only when
-# ./result/ cannot be made.
+# A source that failed or ran out of time is named in ./result/failed, one
+# line each: its file, a tab and why; a command this kind of system lacks is
+# no failure, unless it is the only way to the list of packages. Nothing is
+# printed; the status is 0 once the files are written, 1 only when ./result/
+# cannot be made.
 
 RESULT=./result
+FAILED=$RESULT/failed
 # dmidecode, ip and lspci live in sbin, which an ordinary user's PATH may lack.
 PATH=$PATH:/usr/local/sbin:/usr/sbin:/sbin
 export PATH
@@ -23,6 +27,51 @@ limited() {
   seconds=$1
   shift
   if have timeout; then timeout "$seconds" "$@"; else "$@"; fi
+}
+
+# Why a command failed, from its exit status $1 under a bound of $2 seconds.
+failure() {
+  case $1 in
+    124) echo "timed out after $2 s" ;;  # timeout(1) cut it off
+    127) echo "not found" ;;
+    *) echo "exit status $1" ;;
+  esac
+}
+
+# Names result/$1 in result/failed, with why ($2).
+note_failure() {
+  printf '%s\t%s\n' "$1" "$2" >>"$FAILED"
+}
+
+# Runs a command into result/$1, for at most $2 seconds where timeout(1)
+# exists; a command that fails or runs out of time is named in result/failed.
+collect() {
+  collected=$1
+  seconds_allowed=$2
+  shift 2
+  limited "$seconds_allowed" "$@" >"$RESULT/$collected" 2>/dev/null
+  status=$?
+  [ "$status" = 0 ] || note_failure "$collected" "$(failure "$status" "$seconds_allowed")"
+}
+
+# Like collect, for commands that also fail over part of what they list (df
+# over a mount this user may not read, nmcli without NetworkManager): only
+# running out of time is a failure.
+collect_listing() {
+  collected=$1
+  seconds_allowed=$2
+  shift 2
+  limited "$seconds_allowed" "$@" >"$RESULT/$collected" 2>/dev/null
+  [ $? = 124 ] && note_failure "$collected" "timed out after $seconds_allowed s"
+  return 0
+}
+
+# Passes result/$1 through the filter command that follows, in place.
+refine() {
+  refined=$RESULT/$1
+  shift
+  "$@" <"$refined" >"$refined.part" 2>/dev/null
+  mv -f "$refined.part" "$refined"
 }
 
 # The value of KEY in an os-release file, without its quotes.
@@ -41,13 +90,13 @@ linux_identity() {
   if [ -d /sys/devices/virtual/dmi/id ]; then
     grep -rs . /sys/devices/virtual/dmi/id >"$RESULT/grep_sys_devices" 2>/dev/null
   fi
-  uname -m >"$RESULT/arch" 2>/dev/null
-  cat /proc/cpuinfo >"$RESULT/cpu" 2>/dev/null
-  cat /proc/meminfo >"$RESULT/mem" 2>/dev/null
+  collect arch 30 uname -m
+  collect cpu 30 cat /proc/cpuinfo
+  collect mem 30 cat /proc/meminfo
 }
 
 linux_host_names() {
-  short=$(hostname 2>/dev/null || uname -n 2>/dev/null)
+  short=$(hostname 2>/dev/null || uname -n 2>/dev/null) || note_failure hostname "$(failure $? 0)"
   name=$short
   case "$short" in
     *.*) ;;
@@ -72,25 +121,21 @@ copy_text() {
 }
 
 # Hardware only: RAM disks, compressed swap in RAM (zram), network block
-# devices and empty slots are no disks.
-physical_disks() {
-  lsblk -d -b -P -o TYPE,MODEL,SIZE,KNAME 2>/dev/null | sed 's/\\x20/ /g' | awk '
+# devices and empty slots are no disks. Older lsblk escapes blanks inside values.
+whole_disks() {
+  sed 's/\\x20/ /g' | awk '
     /KNAME="(zram|ram|nbd)[0-9]/ { next }
     /TYPE="disk"/ && /SIZE="0"/ { next }
     { print }'
 }
 
-linux_storage() {
-  if have lsblk; then
-    # -d: whole devices only; older lsblk escapes blanks inside values.
-    physical_disks >"$RESULT/physical_disk"
-  fi
-  # Seven single-blank columns; blanks inside a mount point become \040, as in
-  # /proc/mounts, so the line keeps its seven fields. Kept are "/" (a
-  # container's root is an overlay), file systems on block devices except
-  # snap and live images (squashfs), and network shares; left out are the
-  # kernel's pseudo file systems (tmpfs, devtmpfs, efivarfs, overlay...).
-  limited 30 df -P -T 2>/dev/null | awk '
+# Seven single-blank columns; blanks inside a mount point become \040, as in
+# /proc/mounts, so the line keeps its seven fields. Kept are "/" (a
+# container's root is an overlay), file systems on block devices except snap
+# and live images (squashfs), and network shares; left out are the kernel's
+# pseudo file systems (tmpfs, devtmpfs, efivarfs, overlay...).
+hardware_file_systems() {
+  awk '
     function hardware(source, type, mount) {
       if (mount == "/") return 1
       if (source ~ /^\/dev\//) return type != "squashfs"
@@ -107,9 +152,20 @@ linux_storage() {
       mount = $(pct + 1)
       for (i = pct + 2; i <= NF; i++) mount = mount "\\040" $i
       if (hardware(source, $(pct - 4), mount)) print source, $(pct - 4), $(pct - 3), $(pct - 2), $(pct - 1), $pct, mount
-    }' >"$RESULT/logical_disk"
+    }'
+}
+
+linux_storage() {
+  if have lsblk; then
+    collect physical_disk 30 lsblk -d -b -P -o TYPE,MODEL,SIZE,KNAME  # -d: whole devices only
+    refine physical_disk whole_disks
+  fi
+  # A hung network mount holds df until it is cut off.
+  collect_listing logical_disk 30 df -P -T
+  refine logical_disk hardware_file_systems
   if have lspci; then
-    lspci 2>/dev/null | grep 'VGA compatible controller' >"$RESULT/video"
+    collect video 30 lspci
+    refine video awk '/VGA compatible controller/'
   fi
 }
 
@@ -197,7 +253,7 @@ linux_resolver() {
   copy_text /etc/resolv.conf resolv_conf
   copy_text /run/systemd/resolve/resolv.conf resolv_upstream
   if [ -d /run/systemd/resolve ] && have resolvectl; then
-    limited 5 resolvectl dns >"$RESULT/resolvectl_dns" 2>/dev/null
+    collect_listing resolvectl_dns 5 resolvectl dns
   fi
 }
 
@@ -222,7 +278,7 @@ linux_network() {
   linux_resolver
   dhclient_leases >"$RESULT/dhclient_leases"
   if have nmcli; then
-    limited 5 nmcli -t -f GENERAL.DEVICE,DHCP4 device show >"$RESULT/nmcli_dhcp" 2>/dev/null
+    collect_listing nmcli_dhcp 5 nmcli -t -f GENERAL.DEVICE,DHCP4 device show
   fi
 }
 
@@ -300,16 +356,21 @@ linux_install_time() {
   [ -n "$first" ] && echo "$first" >"$RESULT/os_install_2"
 }
 
+# The package list is the software inventory: without dpkg-query or rpm it
+# is missing, not empty. A query waiting for a lock a dead process holds on
+# the package database is cut off.
 linux_packages() {
   if have dpkg-query; then
     # "name version name:arch" of installed packages only (not config-files leftovers).
-    dpkg-query -W -f '${Status} ${Package} ${Version} ${Package}:${Architecture}\n' 2>/dev/null |
-      awk '$3 == "installed" { print $4, $5, $6 }' >"$RESULT/app"
+    collect app 600 dpkg-query -W -f '${Status} ${Package} ${Version} ${Package}:${Architecture}\n'
+    refine app awk '$3 == "installed" { print $4, $5, $6 }'
     # dpkg logs keep the old and new versions after the package name; the agent
     # looks the date up by "name:arch" alone.
     dpkg_log_lines | awk '$3 == "install" && NF >= 4 { print $1, $2, "install", $4 }' >"$RESULT/app_install"
   elif have rpm; then
-    rpm -qa --qf '%{NAME} %{VERSION}-%{RELEASE} %{INSTALLTIME}\n' >"$RESULT/app" 2>/dev/null
+    collect app 600 rpm -qa --qf '%{NAME} %{VERSION}-%{RELEASE} %{INSTALLTIME}\n'
+  else
+    note_failure app "not found (neither dpkg-query nor rpm)"
   fi
 }
 
@@ -349,22 +410,33 @@ watchdog() {
 }
 
 # Starts a command in the background writing result/$2, stopped after $1
-# seconds. A command that fails or runs out of time leaves an empty file; its
-# output goes to a side file first, so a half-written report never remains.
+# seconds. A command that fails or runs out of time leaves an empty file and
+# is named in result/failed; its output goes to a side file first, so a
+# half-written report never remains.
 bounded() {
   bound=$1
+  name=$2
   file=$RESULT/$2
   shift 2
   (
+    started=$(date +%s)
     "$@" >"$file.part" 2>/dev/null &
     report=$!
     watchdog "$report" "$bound" &
     watcher=$!
-    if wait "$report"; then
+    wait "$report"
+    status=$?
+    if [ "$status" = 0 ]; then
       mv -f "$file.part" "$file"
     else
       rm -f "$file.part"
       : >"$file"
+      # Stopped by its watchdog, whichever signal it took.
+      if [ $(($(date +%s) - started)) -ge "$bound" ]; then
+        note_failure "$name" "timed out after $bound s"
+      else
+        note_failure "$name" "$(failure "$status" "$bound")"
+      fi
     fi
     kill "$watcher" 2>/dev/null
   ) </dev/null >/dev/null 2>&1 &

@@ -1,12 +1,16 @@
 #include "agent/CTransferCoordinator.h"
 
+#include "inventory/FailedSources.h"
 #include "inventory/hardware/CHWInfoManager.h"
 #include "inventory/software/CSWInfoManager.h"
 
 #include <boost/filesystem/exception.hpp>
 #include <boost/filesystem/operations.hpp>
 
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
 CTransferCoordinator::CTransferCoordinator() = default;
 
@@ -44,6 +48,7 @@ void CTransferCoordinator::start() {
   pSWManager = new CSWInfoManager(strSrcDir, strDestDir, *pWmiStruct);
   pSWManager->SetVersion(strVersion);
   if (produce(*pSWManager, "software")) sendMessage("ソフトウェア情報作成完了", mapParams);
+  reportLeftOut();
 }
 
 bool CTransferCoordinator::produce(CBaseInfoManager& manager, const char* kind) {
@@ -51,13 +56,31 @@ bool CTransferCoordinator::produce(CBaseInfoManager& manager, const char* kind) 
     manager.start();
   } catch (const boost::filesystem::filesystem_error& error) {
     // A full disk, above all: such a file would reach the spool empty or cut.
-    std::cerr << "qz-agent: the " << kind << " data file was not written, so it is not sent: " << error.what()
-              << "\n";
-    ++nUnwrittenFiles;
-    return false;
+    return notSent(kind, std::string("was not written, so it is not sent: ") + error.what());
   }
+  // An application list that timed out would read as a machine without any.
+  if (!manager.WithheldReason().empty())
+    return notSent(kind, "is not sent, as a source it cannot do without was not collected: " +
+                             manager.WithheldReason());
   vecOutFiles.push_back(manager.OutFileName());
   return true;
+}
+
+bool CTransferCoordinator::notSent(const char* kind, const std::string& why) {
+  std::cerr << "qz-agent: the " << kind << " data file " << why << "\n";
+  ++nUnsentFiles;
+  return false;
+}
+
+void CTransferCoordinator::reportLeftOut() const {
+  const auto essential = [](const CBaseInfoManager* manager, const std::string& name) {
+    const std::vector<std::string>& sources = manager->EssentialSources();
+    return std::find(sources.begin(), sources.end(), name) != sources.end();
+  };
+  for (const tagFAILEDSOURCE& failed : wmi::readFailedSources(strSrcDir)) {
+    if (essential(pHWManager, failed.strName) || essential(pSWManager, failed.strName)) continue;
+    std::cerr << "qz-agent: not collected, so left out of the data files: " << wmi::describeFailure(failed) << "\n";
+  }
 }
 
 void CTransferCoordinator::cleanup() {

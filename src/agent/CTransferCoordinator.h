@@ -29,11 +29,12 @@ class CTransferCoordinator : public CAbstractListener {
   // Sets the source folder, then reads Config.ini.
   void init(const std::string& dir);
   // Produces the hardware then the software data file. A file that cannot
-  // be written whole is reported on standard error and left out; the other
-  // is still made.
+  // be written whole, or that lacks a source it cannot do without, is
+  // reported on standard error and not made; the other is still made. The
+  // other sources that were not collected are named there too.
   void start();
   // Sends the data files to the configured server; false when anything
-  // failed, a data file that could not be made included.
+  // failed, a data file that was not made included.
   bool upload();
   // Frees the managers and the record, deletes the data files and the
   // temporary folder of the run.
@@ -65,6 +66,10 @@ class CTransferCoordinator : public CAbstractListener {
  private:
   // Runs one manager; true when its data file was written whole.
   bool produce(CBaseInfoManager& manager, const char* kind);
+  // Counts a data file that is not sent, telling why on standard error.
+  bool notSent(const char* kind, const std::string& why);
+  // Names the sources that were not collected and that no data file needs.
+  void reportLeftOut() const;
   // The server address: http[s]://host[:port]
   std::string serverAddress() const;
   // The client options that verify the server as line 6 asks.
@@ -75,7 +80,7 @@ class CTransferCoordinator : public CAbstractListener {
   std::string strDestDir;
   std::string strConfigDir;
   std::vector<std::string> vecOutFiles;
-  int nUnwrittenFiles = 0;   // data files that could not be written whole
+  int nUnsentFiles = 0;      // data files not made: not written whole, or withheld
   bool bOwnDestDir = false;  // the destination is the run's own temporary folder
   std::string strVersion;
   std::string strHost;

@@ -113,7 +113,7 @@ bool CTransferCoordinator::upload() {
 
   CSpoolDelivery delivery(*client, retrier, kSpoolFolder, {kClaimFolder, kSpoolFolder},
                           (static_cast<std::uint64_t>(entropy()) << 32) | entropy());
-  bool result = nUnwrittenFiles == 0;
+  bool result = nUnsentFiles == 0;
   unsigned int sent = 0;
   for (const fs::path& file : sendList) {
     const std::string content = contentOf(file);

@@ -1,5 +1,6 @@
 #include "inventory/CBaseInfoManager.h"
 
+#include "inventory/FailedSources.h"
 #include "util/utils.h"
 
 #include <boost/filesystem/exception.hpp>
@@ -22,6 +23,8 @@ CBaseInfoManager::~CBaseInfoManager() = default;
 void CBaseInfoManager::start() {
   namespace fs = boost::filesystem;
   load();
+  strWithheld = wmi::describeFailures(wmi::readFailedSources(strSrcDir), vecEssentialSources);
+  if (!strWithheld.empty()) return;
   // Named like the run's folder, so that a later run removes it when this
   // run is killed before it could.
   const fs::path temporary = fs::temp_directory_path() / fs::unique_path("qz-transer-%%%%-%%%%-%%%%-%%%%.part");

@@ -9,6 +9,7 @@
 #include <boost/filesystem/path.hpp>
 
 #include <string>
+#include <vector>
 
 // The record that opens every data file.
 struct tagHEADERSTRUCT {
@@ -30,8 +31,9 @@ class CBaseInfoManager {
   CBaseInfoManager(const std::string& srcDir, const std::string& destDir, tagWMISTRUCT* record);
   virtual ~CBaseInfoManager();
 
-  // Collects, encodes, names and places the data file. Filesystem failures
-  // are thrown as boost::filesystem::filesystem_error.
+  // Collects, encodes, names and places the data file, unless a source it
+  // cannot do without was not collected (WithheldReason). Filesystem
+  // failures are thrown as boost::filesystem::filesystem_error.
   virtual void start();
   virtual bool load() = 0;
   virtual bool encodeInfo(const boost::filesystem::path& file) = 0;
@@ -42,7 +44,13 @@ class CBaseInfoManager {
   virtual int qzFileNumber() = 0;
 
   void SetVersion(const std::string& version);
+  // Empty when no data file was made.
   std::string OutFileName() const;
+  // The sources the data file cannot do without; known after load().
+  const std::vector<std::string>& EssentialSources() const { return vecEssentialSources; }
+  // Which of them the collection script could not collect, and why
+  // ("app (timed out after 600 s)"); empty when the file was made.
+  const std::string& WithheldReason() const { return strWithheld; }
 
   // Field encoders: each writes one field at the start of `buf` and stores
   // the number of bytes written in `len`. A null `buf` writes nothing.
@@ -77,4 +85,9 @@ class CBaseInfoManager {
   std::string strOutFile;
   tagHEADERSTRUCT header;
   std::string strVersion;
+  // A list that failed to be collected must not reach the spool as "nothing
+  // there", which would replace the machine's inventory: load() names the
+  // sources the file needs, start() those of them that failed.
+  std::vector<std::string> vecEssentialSources;
+  std::string strWithheld;
 };

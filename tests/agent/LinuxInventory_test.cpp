@@ -3,6 +3,7 @@
 // decoded, against facts this test gathers from the machine by other means.
 #include "agent/CTransferCoordinator.h"
 #include "inventory/DataFileReader.h"
+#include "support/SpoolServer.h"
 #include "support/TestFiles.h"
 
 #include <boost/filesystem/operations.hpp>
@@ -350,7 +351,7 @@ TEST(LinuxCollectionScript, RunsAsAnOrdinaryUserWithoutOptionalTools) {
   fs::permissions(deploy.path(), fs::all_all);  // writable by whoever runs the script
   fs::copy_file(fs::path(QZ_SCRIPTS_DIR) / "macInventory.sh", deploy.path() / "macInventory.sh");
   fs::create_directory(deploy.path() / "bin");
-  for (const char* tool : {"sh", "cat", "sed", "awk", "grep", "head", "tail", "tr", "cut", "sort", "mkdir", "rm",
+  for (const char* tool : {"sh", "cat", "sed", "awk", "grep", "head", "tail", "tr", "cut", "sort", "mkdir", "mv", "rm",
                            "uname", "id", "readlink", "stat", "ls", "date"}) {
     const std::string path = wordsOf(qztest::runIn("/", std::string("command -v ") + tool).output).at(0);
     fs::create_symlink(path, deploy.path() / "bin" / tool);
@@ -363,6 +364,8 @@ TEST(LinuxCollectionScript, RunsAsAnOrdinaryUserWithoutOptionalTools) {
   const fs::path result = deploy.path() / "result";
   EXPECT_FALSE(fs::exists(result / "dmidecode"));  // root only
   EXPECT_FALSE(fs::exists(result / "app"));        // no package tool in reach
+  // Of the missing tools only those of the package list make a failure.
+  EXPECT_EQ("app\tnot found (neither dpkg-query nor rpm)\n", qztest::readFile(result / "failed"));
   EXPECT_EQ("", qztest::readFile(result / "logical_disk"));
   EXPECT_TRUE(fs::exists(result / "route"));  // ip, or the kernel's routing table
   EXPECT_EQ(fs::exists("/etc/resolv.conf"), fs::exists(result / "resolv_conf"));
@@ -370,4 +373,34 @@ TEST(LinuxCollectionScript, RunsAsAnOrdinaryUserWithoutOptionalTools) {
   ASSERT_EQ(0, gethostname(name, sizeof name - 1));
   EXPECT_EQ(std::string(name) + "\n", qztest::readFile(result / "hostname"));  // uname -n stands in
   EXPECT_NE("", qztest::readFile(result / "cpu") + qztest::readFile(result / "os"));
+}
+
+// A package database that cannot be read (damaged, or locked by a dead
+// process) must not reach the spool as a machine without packages.
+TEST(LinuxCollectionScript, FailingPackageQuerySendsTheHardwareFileOnly) {
+#ifndef __linux__
+  GTEST_SKIP() << "the Linux collection runs on Linux only";
+#endif
+  qztest::SpoolServer server;
+  qztest::ScratchDir deploy;
+  qztest::ScratchDir temp;
+  fs::copy_file(QZ_AGENT_PATH, deploy.path() / "qz-agent");
+  fs::copy_file(fs::path(QZ_SCRIPTS_DIR) / "macInventory.sh", deploy.path() / "macInventory.sh");
+  deploy.write("Config.ini", "127.0.0.1\n" + std::to_string(server.port()) + "\n0\nagent\nsecret\n");
+  const fs::path query = deploy.write("bin/dpkg-query", "#!/bin/sh\necho 'dpkg-query: error: parsing file' >&2\nexit 2\n");
+  fs::permissions(query, fs::owner_all);
+  const qztest::CommandResult run = qztest::runIn(
+      deploy.path(), "PATH=\"$PWD/bin:$PATH\" TMPDIR='" + temp.path().string() + "' ./qz-agent 2>stderr.txt");
+
+  EXPECT_EQ(0, run.status);
+  std::string messages = qztest::kCollectionMessages;
+  messages.erase(messages.find("ソフトウェア情報作成完了\n"), std::string("ソフトウェア情報作成完了\n").size());
+  EXPECT_EQ(messages + "UPDATE_PROGRESS\nupload err\nend\n", run.output);
+  const std::string errors = qztest::readFile(deploy.path() / "stderr.txt");
+  EXPECT_NE(std::string::npos, errors.find("qz-agent: the software data file is not sent, as a source it cannot do "
+                                           "without was not collected: app (exit status 2)\n"))
+      << errors;
+  const std::vector<std::string> spooled = server.spooledFiles();
+  ASSERT_EQ(1u, spooled.size());
+  EXPECT_EQ(tagDECODEDFILE::Hardware, decodeDataFile(qztest::readFile(server.spoolFolder() / spooled[0])).kind);
 }

@@ -1,6 +1,8 @@
 // Fuzz target: a Linux result/ folder made from the input, collected and
-// encoded by both managers. The input is a sequence of files, each a name
-// line followed by its content up to a line holding only "@@".
+// encoded by both managers, its list of failed sources read. The input is a
+// sequence of files, each a name line followed by its content up to a line
+// holding only "@@".
+#include "inventory/FailedSources.h"
 #include "inventory/hardware/CHWInfoManager.h"
 #include "inventory/software/CSWInfoManager.h"
 
@@ -21,7 +23,7 @@ const std::set<std::string> kCollectedFiles = {
     "physical_disk", "logical_disk", "video", "nic_eth0", "ip_eth0", "nic_wlan0", "ip_wlan0",
     "os", "os_install_1", "os_install_2", "app", "app_install", "route", "resolv_conf", "resolv_upstream",
     "resolvectl_dns", "nmcli_dhcp", "dhclient_leases", "networkd_lease_eth0", "dhcpcd_lease_eth0",
-    "networkd_lease_wlan0", "dhcpcd_lease_wlan0"};
+    "networkd_lease_wlan0", "dhcpcd_lease_wlan0", "failed"};
 
 const fs::path& workFolder() {
   static const fs::path folder = fs::temp_directory_path() / ("qz-fuzz-linux-" + std::to_string(getpid()));
@@ -58,5 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CSWInfoManager software((folder / "result").string(), folder.string(), record);
   software.load();
   software.encodeInfo(folder / "software.dat");
+  wmi::describeFailures(wmi::readFailedSources(folder / "result"), {"hostname", "cpu", "app"});
   return 0;
 }

@@ -79,7 +79,7 @@ TEST(Start, PlacesTheEncodedFileAndLeavesNoTemporaryFile) {
   manager.start();
 
   EXPECT_TRUE(std::regex_match(manager.encodedAt.filename().string(),
-                               std::regex("[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}")));
+                               std::regex("qz-transer-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}\\.part")));
   EXPECT_EQ(temp.path(), manager.encodedAt.parent_path());
   EXPECT_TRUE(fs::is_empty(temp.path()));
   const fs::path out = manager.OutFileName();

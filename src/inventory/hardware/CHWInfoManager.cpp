@@ -13,12 +13,16 @@ int CHWInfoManager::qzFileNumber() { return 12; }
 
 bool CHWInfoManager::load() {
   header.tmStart = std::time(nullptr);
-  // Only the collection script on macOS writes this file; nothing else
-  // decides the platform.
-  if (wmi::entryExists(source("hardware.xml")))
+  // Only the collection script on macOS writes hardware.xml; nothing else
+  // decides the platform. The file is not sent without the system identity:
+  // the names the spool knows the machine by, its model and processors.
+  if (wmi::entryExists(source("hardware.xml"))) {
+    vecEssentialSources = {"hardware.xml", "hostname"};
     loadForMac();
-  else
+  } else {
+    vecEssentialSources = {"hostname", "cpu"};
     loadForLinux();
+  }
   header.tmEnd = std::time(nullptr);
   return true;
 }

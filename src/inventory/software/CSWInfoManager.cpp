@@ -24,6 +24,7 @@ int CSWInfoManager::qzFileNumber() { return 1; }
 bool CSWInfoManager::load() {
   header.tmStart = std::time(nullptr);
   vecApplications.clear();
+  vecEssentialSources = {"app"};  // the application or package list
   if (present(source("app"))) {
     if (present(source("hardware.xml")))
       loadForMac(vecApplications);
