@@ -81,7 +81,10 @@ FleetResult runFleet(const SpoolServer& server, const FleetOptions& options,
     const std::string name = "agent-" + std::to_string(i);
     const fs::path dir = fleet.path() / name;
     fs::create_directories(dir / "tmp");
-    fs::copy_file(QZ_AGENT_PATH, dir / "qz-agent");
+    // A link where it can be: a fleet of copies is gigabytes.
+    boost::system::error_code linked;
+    fs::create_hard_link(QZ_AGENT_PATH, dir / "qz-agent", linked);
+    if (linked) fs::copy_file(QZ_AGENT_PATH, dir / "qz-agent");
     fs::permissions(fleet.write(name + "/macInventory.sh", stubScript(go, name)), fs::owner_all);
     fleet.write(name + "/Config.ini", config);
     const std::string temporary = options.temporary.empty() ? "tmp" : options.temporary;
