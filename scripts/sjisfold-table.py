@@ -3,7 +3,8 @@
 Shift-JIS repertoire before conversion (see src/util/sjisfold.h).
 
 Derived from Python's Unicode database (unicodedata) and its shift_jis codec,
-which holds the JIS X 0208 repertoire that iconv's SHIFT-JIS converts:
+which holds the JIS X 0208 repertoire of glibc's SHIFT-JIS converter
+(whose bytes the agent carries in sjis_table.inc, scripts/sjis-table.py):
 
 - compositions: a base and a combining mark that make a Shift-JIS character
   (カ + U+3099 gives ガ, A + U+030A gives Å, the ANGSTROM SIGN of 81 F0);
@@ -73,7 +74,7 @@ class Tables:
                     self.foldings[c] = folded
 
     def fold(self, c):
-        """What c becomes (a text, empty when dropped), or None to leave it to iconv."""
+        """What c becomes (a text, empty when dropped), or None to leave it to the Shift-JIS table."""
         decomposed = nfd(c)
         if decomposed != chr(c):
             if chr(NEGATION) in decomposed:

@@ -2,10 +2,7 @@
 
 #include "agent/SpoolName.h"
 
-#include <boost/filesystem/fstream.hpp>
-
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 
 namespace {
@@ -13,31 +10,22 @@ namespace {
 constexpr long long kFirstWindow = 8;
 constexpr long long kLargestWindow = 256;
 constexpr long kPreconditionFailed = 412;
-constexpr long kMethodNotAllowed = 405;
 constexpr long kNotFound = 404;
 
-// The claim collection of a data file name.
-std::string claimName(const std::string& name) {
-  const std::string::size_type dot = name.rfind('.');
-  return "claim-" + name.substr(0, dot) + "/";
-}
+bool unreadable(long status) { return status == 401 || status == 403 || status == 405; }
 
 }  // namespace
 
-CSpoolDelivery::CSpoolDelivery(const WebDAV::Client& client, std::string spoolFolder,
-                               std::vector<std::string> claimFolders)
+CSpoolDelivery::CSpoolDelivery(WebDAV::Client& client, CRetrier& retrier, std::string spoolFolder,
+                               std::vector<std::string> claimFolders, std::uint64_t seed)
     : client_(client),
+      retrier_(retrier),
       spoolFolder_(std::move(spoolFolder)),
-      claimFolders_(std::move(claimFolders)),
-      window_(kFirstWindow),
-      random_(std::random_device()()) {}
+      random_(seed),
+      claims_(client, retrier, std::move(claimFolders), random_()),
+      window_(kFirstWindow) {}
 
-CSpoolDelivery::~CSpoolDelivery() { releaseClaims(); }
-
-bool CSpoolDelivery::deliver(const boost::filesystem::path& file) {
-  boost::filesystem::ifstream content(file, std::ios::binary);
-  if (!content.is_open()) return false;
-  const std::string own = file.filename().string();
+bool CSpoolDelivery::deliver(const std::string& own, const std::string& content) {
   for (int attempts = 0; attempts < kMaxAttempts; ++attempts) {
     // A name outside the pattern has no later names: only its own is tried.
     const std::string name = offset_ == 0 ? own : wmi::laterSpoolName(own, offset_);
@@ -55,85 +43,61 @@ bool CSpoolDelivery::deliver(const boost::filesystem::path& file) {
   return false;
 }
 
-CSpoolDelivery::Outcome CSpoolDelivery::attempt(const std::string& name, std::istream& content) {
-  const std::string remote = spoolFolder_ + name;
-  const WebDAV::Reply existing = client_.probe(remote);
-  if (!existing.completed) return Outcome::kFailed;
-  if (existing.ok()) return Outcome::kTaken;
-  std::string claimed;
-  switch (claim(name, claimed)) {
-    case Claim::kFailed:
+CSpoolDelivery::Outcome CSpoolDelivery::attempt(const std::string& name, const std::string& content) {
+  const CSpoolClaims::Result claim = claims_.claim(name);
+  switch (claim) {
+    case CSpoolClaims::Result::kFailed:
       return Outcome::kFailed;
-    case Claim::kTaken:
+    case CSpoolClaims::Result::kTaken:
       return Outcome::kTaken;
-    case Claim::kHeld:
-    case Claim::kNone:
+    case CSpoolClaims::Result::kHeld:
+    case CSpoolClaims::Result::kUnclaimed:
       break;
   }
-  const Outcome outcome = put(remote, content);
-  if (!claimed.empty()) release(claimed);
+  const bool claimed = claim == CSpoolClaims::Result::kHeld;
+  const Outcome outcome = place(spoolFolder_ + name, content, claimed);
+  claims_.release(name);
   return outcome;
 }
 
-// The condition also guards a name delivered between the HEAD and the claim.
-CSpoolDelivery::Outcome CSpoolDelivery::put(const std::string& remote, std::istream& content) const {
-  content.clear();
-  content.seekg(0);
-  const WebDAV::Reply reply = client_.upload_new(remote, content);
-  if (reply.completed && reply.status == kPreconditionFailed) return Outcome::kTaken;
-  return reply.ok() ? Outcome::kDelivered : Outcome::kFailed;
-}
-
-CSpoolDelivery::Claim CSpoolDelivery::claim(const std::string& name, std::string& claimed) {
-  while (claimFolder_ < claimFolders_.size()) {
-    const std::string path = claimFolders_[claimFolder_] + claimName(name);
-    const WebDAV::Reply made = client_.create_directory(path);
-    if (!made.completed) {
-      // The server may have made it before the connection failed.
-      held_.push_back(path);
-      release(path);
-      return Claim::kFailed;
-    }
-    if (made.ok()) {
-      claimsProven_ = true;
-      held_.push_back(path);
-      claimed = path;
-      return Claim::kHeld;
-    }
-    if (made.status == kMethodNotAllowed && (claimsProven_ || claimsWorkHere())) return Claim::kTaken;
-    // Refused here (401, 403, 409, 501, or 405 for any collection): try the
-    // next folder, and after the last one go without claims.
-    ++claimFolder_;
-    claimsProven_ = false;
+// Under the claim: a file delivered just before it was made must not be
+// replaced, and not every server honours the PUT's condition.
+CSpoolDelivery::Outcome CSpoolDelivery::place(const std::string& remote, const std::string& content, bool claimed) {
+  const auto look = [&] { return retrier_.send([&] { return client_.probe(remote); }); };
+  const WebDAV::Reply seen = look();
+  if (seen.ok()) return Outcome::kTaken;
+  // A drop box may let the account write but not read: the PUT's condition
+  // is then the only guard left.
+  if (!seen.completed || !(seen.status == kNotFound || unreadable(seen.status))) {
+    std::cerr << "qz-agent: could not look for " << remote << ": " << WebDAV::describe(seen) << "\n";
+    return Outcome::kFailed;
   }
-  return Claim::kNone;
+  bool partial = false;  // a part of ours is on the server
+  const auto fail = [&](const WebDAV::Reply& put) {
+    std::cerr << "qz-agent: could not put " << remote << ": " << WebDAV::describe(put) << "\n";
+    if (partial) removeCut(remote);
+    return Outcome::kFailed;
+  };
+  for (int tries = 1;; ++tries) {
+    bool lost = false;
+    const WebDAV::Reply put = retrier_.send([&] { return client_.upload_new(remote, content); }, &lost, false);
+    if (put.ok()) return Outcome::kDelivered;
+    if (put.completed && put.status == kPreconditionFailed && !partial) return Outcome::kTaken;
+    if (put.completed || !lost) return fail(put);
+    // The answer was lost, perhaps after the file landed whole. Under the
+    // claim no one else writes this name, so what is there is ours: a server
+    // that writes as it receives (rclone) keeps the part that arrived, which
+    // the next PUT replaces or the end removes.
+    const WebDAV::Reply landed = look();
+    if (landed.ok() && landed.contentLength == static_cast<long long>(content.size())) return Outcome::kDelivered;
+    partial = landed.ok() && claimed;
+    if (!(partial || (landed.completed && landed.status == kNotFound)) || !retrier_.pause(put, tries)) return fail(put);
+  }
 }
 
-// Whether a 405 means "claimed by another agent" or "no collections here":
-// a fresh name tells.
-bool CSpoolDelivery::claimsWorkHere() {
-  char suffix[17];
-  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random_()));
-  const std::string probe = claimFolders_[claimFolder_] + "claim-probe-" + suffix + "/";
-  if (!client_.create_directory(probe).ok()) return false;
-  held_.push_back(probe);
-  release(probe);
-  claimsProven_ = true;
-  return true;
-}
-
-void CSpoolDelivery::release(const std::string& claimed) {
-  const WebDAV::Reply removed = client_.clean(claimed);
-  if (!removed.ok() && !(removed.completed && removed.status == kNotFound)) return;  // tried again at the end
-  const auto found = std::find(held_.begin(), held_.end(), claimed);
-  if (found != held_.end()) held_.erase(found);
-}
-
-void CSpoolDelivery::releaseClaims() {
-  const std::vector<std::string> left = held_;
-  for (const std::string& claimed : left) release(claimed);
-  for (const std::string& claimed : held_) std::cerr << "qz-agent: could not remove " << claimed << " from the spool\n";
-  held_.clear();
+void CSpoolDelivery::removeCut(const std::string& remote) {
+  if (!retrier_.send([&] { return client_.clean(remote); }).ok())
+    std::cerr << "qz-agent: could not remove the part of " << remote << " that reached the spool\n";
 }
 
 void CSpoolDelivery::jump() {

@@ -2,37 +2,34 @@
 // is already there, also when many machines report in the same second.
 //
 // A file lands under its own name or, when that is taken, under a later
-// name of the same pattern. Before it writes a name, the agent claims it:
-// MKCOL of a claim collection "claim-<name>" is atomic on the server (its
-// file system's mkdir), so one agent at a time holds a name. The holder then
-// puts the file with "If-None-Match: *" and deletes the claim. A HEAD first
-// skips names already delivered for one request each. Where the server makes
-// no collections, the file goes by the conditional PUT alone.
+// name of the same pattern. For each name tried, the agent claims it (see
+// CSpoolClaims.h), looks whether a file of that name has landed meanwhile,
+// puts the file with "If-None-Match: *" and releases the claim. Transient
+// failures are sent again (see CRetrier.h); a PUT whose answer was lost is
+// looked for before it is sent again, so that it never lands twice.
 #pragma once
+
+#include "agent/CRetrier.h"
+#include "agent/CSpoolClaims.h"
 
 #include "webdav/client.h"
 
-#include <boost/filesystem/path.hpp>
-
-#include <istream>
+#include <cstdint>
 #include <random>
 #include <string>
-#include <vector>
 
 class CSpoolDelivery {
  public:
-  // `spoolFolder` receives the files; claims are made in the first of
-  // `claimFolders` where the server allows it. Folders end with "/".
-  CSpoolDelivery(const WebDAV::Client& client, std::string spoolFolder, std::vector<std::string> claimFolders);
-  // Deletes the claims still held.
-  ~CSpoolDelivery();
-  CSpoolDelivery(const CSpoolDelivery&) = delete;
-  CSpoolDelivery& operator=(const CSpoolDelivery&) = delete;
+  // `spoolFolder` receives the files, claims go to the first of
+  // `claimFolders` that allows them. Folders end with "/".
+  CSpoolDelivery(WebDAV::Client& client, CRetrier& retrier, std::string spoolFolder,
+                 std::vector<std::string> claimFolders, std::uint64_t seed);
 
-  // True when the local data file has landed, under whichever name.
-  bool deliver(const boost::filesystem::path& file);
-  // Tries once more to delete every claim whose deletion failed.
-  void releaseClaims();
+  // True when the data file `name` with `content` has landed, under
+  // whichever name.
+  bool deliver(const std::string& name, const std::string& content);
+  // Releases what is left and reports what stays on the server.
+  void finish() { claims_.finish(); }
 
   // The later names tried for one file at most, sized for 1,000 machines
   // reporting at once (they need about 20).
@@ -40,25 +37,20 @@ class CSpoolDelivery {
 
  private:
   enum class Outcome { kDelivered, kTaken, kFailed };
-  enum class Claim { kHeld, kTaken, kNone, kFailed };
 
-  Outcome attempt(const std::string& name, std::istream& content);
-  Outcome put(const std::string& remote, std::istream& content) const;
-  Claim claim(const std::string& name, std::string& claimed);
-  bool claimsWorkHere();
-  void release(const std::string& claimed);
+  Outcome attempt(const std::string& name, const std::string& content);
+  Outcome place(const std::string& remote, const std::string& content, bool claimed);
+  void removeCut(const std::string& remote);
   void jump();
 
-  const WebDAV::Client& client_;
+  WebDAV::Client& client_;
+  CRetrier& retrier_;
   const std::string spoolFolder_;
-  const std::vector<std::string> claimFolders_;
-  std::size_t claimFolder_ = 0;  // claimFolders_.size(): the server makes no claims
-  bool claimsProven_ = false;    // a claim was made in the current claim folder
-  std::vector<std::string> held_;
+  std::mt19937_64 random_;
+  CSpoolClaims claims_;
   // The time stamp moves on by a random number of seconds within a window
   // that doubles after each taken name, so that a crowd spreads out in a few
   // steps. The next file of the run starts where the last one landed.
   long long offset_ = 0;
   long long window_;
-  std::mt19937_64 random_;
 };

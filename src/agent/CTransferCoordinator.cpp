@@ -3,7 +3,10 @@
 #include "inventory/hardware/CHWInfoManager.h"
 #include "inventory/software/CSWInfoManager.h"
 
+#include <boost/filesystem/exception.hpp>
 #include <boost/filesystem/operations.hpp>
+
+#include <iostream>
 
 CTransferCoordinator::CTransferCoordinator() = default;
 
@@ -35,16 +38,26 @@ void CTransferCoordinator::start() {
   sendMessage("ハードウェア情報読込み中...", mapParams);
   pHWManager = new CHWInfoManager(strSrcDir, strDestDir, *pWmiStruct);
   pHWManager->SetVersion(strVersion);
-  pHWManager->start();
-  vecOutFiles.push_back(pHWManager->OutFileName());
-  sendMessage("ハードウェア情報作成完了", mapParams);
+  if (produce(*pHWManager, "hardware")) sendMessage("ハードウェア情報作成完了", mapParams);
 
   sendMessage("ソフトウェア情報読込み中...", mapParams);
   pSWManager = new CSWInfoManager(strSrcDir, strDestDir, *pWmiStruct);
   pSWManager->SetVersion(strVersion);
-  pSWManager->start();
-  vecOutFiles.push_back(pSWManager->OutFileName());
-  sendMessage("ソフトウェア情報作成完了", mapParams);
+  if (produce(*pSWManager, "software")) sendMessage("ソフトウェア情報作成完了", mapParams);
+}
+
+bool CTransferCoordinator::produce(CBaseInfoManager& manager, const char* kind) {
+  try {
+    manager.start();
+  } catch (const boost::filesystem::filesystem_error& error) {
+    // A full disk, above all: such a file would reach the spool empty or cut.
+    std::cerr << "qz-agent: the " << kind << " data file was not written, so it is not sent: " << error.what()
+              << "\n";
+    ++nUnwrittenFiles;
+    return false;
+  }
+  vecOutFiles.push_back(manager.OutFileName());
+  return true;
 }
 
 void CTransferCoordinator::cleanup() {
@@ -57,6 +70,10 @@ void CTransferCoordinator::cleanup() {
   pWmiStruct = nullptr;
   for (const std::string& file : vecOutFiles) boost::filesystem::remove(file);
   vecOutFiles.clear();
+  if (bOwnDestDir) {
+    bOwnDestDir = false;
+    boost::filesystem::remove_all(strDestDir);
+  }
 }
 
 void CTransferCoordinator::addListener(CAbstractListener* listener) { setListeners.insert(listener); }

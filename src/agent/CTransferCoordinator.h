@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class CBaseInfoManager;
 class CHWInfoManager;
 class CSWInfoManager;
 
@@ -27,11 +28,15 @@ class CTransferCoordinator : public CAbstractListener {
 
   // Sets the source folder, then reads Config.ini.
   void init(const std::string& dir);
-  // Produces the hardware then the software data file.
+  // Produces the hardware then the software data file. A file that cannot
+  // be written whole is reported on standard error and left out; the other
+  // is still made.
   void start();
-  // Sends the data files to the configured server; false when anything failed.
+  // Sends the data files to the configured server; false when anything
+  // failed, a data file that could not be made included.
   bool upload();
-  // Frees the managers and the record and deletes the data files.
+  // Frees the managers and the record, deletes the data files and the
+  // temporary folder of the run.
   void cleanup();
 
   void addListener(CAbstractListener* listener);
@@ -58,6 +63,8 @@ class CTransferCoordinator : public CAbstractListener {
   const std::string& destDir() const { return strDestDir; }
 
  private:
+  // Runs one manager; true when its data file was written whole.
+  bool produce(CBaseInfoManager& manager, const char* kind);
   // The server address: http[s]://host[:port]
   std::string serverAddress() const;
   // The client options that verify the server as line 6 asks.
@@ -68,6 +75,8 @@ class CTransferCoordinator : public CAbstractListener {
   std::string strDestDir;
   std::string strConfigDir;
   std::vector<std::string> vecOutFiles;
+  int nUnwrittenFiles = 0;   // data files that could not be written whole
+  bool bOwnDestDir = false;  // the destination is the run's own temporary folder
   std::string strVersion;
   std::string strHost;
   std::string strPort;

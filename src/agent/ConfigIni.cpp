@@ -6,8 +6,11 @@
 
 #include "util/utils.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/operations.hpp>
+
+#include <ctime>
 
 namespace {
 
@@ -20,6 +23,21 @@ std::string nextLine(std::istream& in) {
   std::string line;
   if (!std::getline(in, line)) return std::string();
   return wmi::trim(line);
+}
+
+// A run that was killed leaves its folder (and perhaps a part-written file)
+// in the temporary folder; a later run removes those older than a day.
+// Links are removed, never followed.
+void removeLeftovers(const boost::filesystem::path& temporary) {
+  namespace fs = boost::filesystem;
+  const std::time_t dayAgo = std::time(nullptr) - 24 * 60 * 60;
+  boost::system::error_code ec;
+  for (fs::directory_iterator it(temporary, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().compare(0, 10, "qz-transer") != 0) continue;
+    boost::system::error_code ignored;
+    const std::time_t modified = fs::last_write_time(it->path(), ignored);
+    if (!ignored && modified < dayAgo) fs::remove_all(it->path(), ignored);
+  }
 }
 
 }  // namespace
@@ -37,9 +55,13 @@ void CTransferCoordinator::loadConfigIni() {
     strPassword = nextLine(in);
     strVerify = nextLine(in);
   }
-  const fs::path dest = fs::temp_directory_path() / fs::unique_path("qz-transer%%%%-%%%%-%%%%-%%%%");
-  fs::create_directories(dest);
+  const fs::path temporary = fs::temp_directory_path();
+  removeLeftovers(temporary);
+  const fs::path dest = temporary / fs::unique_path("qz-transer%%%%-%%%%-%%%%-%%%%");
+  fs::create_directory(dest);
+  fs::permissions(dest, fs::owner_all);  // the data files are for this user only
   strDestDir = dest.string();
+  bOwnDestDir = true;
 }
 
 std::map<std::string, std::string> CTransferCoordinator::verifyOptions() const {

@@ -3,14 +3,23 @@
 // name that no other machine has taken (see CSpoolDelivery.h).
 #include "agent/CTransferCoordinator.h"
 
+#include "agent/CRetrier.h"
 #include "agent/CSpoolDelivery.h"
 
 #include "webdav/client.h"
 
+#include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/operations.hpp>
+#include <curl/curl.h>
 
+#include <chrono>
+#include <cstdint>
 #include <iostream>
 #include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -42,6 +51,28 @@ unsigned int sizeOf(const fs::path& file) {
   return ec ? 0 : static_cast<unsigned int>(size);
 }
 
+// The data file whole, or empty when it cannot be read whole: a file cut
+// short (a full disk, a file changed meanwhile) would blank an inventory.
+std::string contentOf(const fs::path& file) {
+  boost::system::error_code ec;
+  const boost::uintmax_t size = fs::file_size(file, ec);
+  fs::ifstream in(file, std::ios::binary);
+  if (ec || !in) return std::string();
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  in.read(&bytes[0], static_cast<std::streamsize>(size));
+  static const std::string kEndMarker = "QZ20EOF";
+  const bool whole = static_cast<boost::uintmax_t>(in.gcount()) == size && in.peek() == std::char_traits<char>::eof() &&
+                     bytes.size() >= kEndMarker.size() &&
+                     bytes.compare(bytes.size() - kEndMarker.size(), kEndMarker.size(), kEndMarker) == 0;
+  return whole ? bytes : std::string();
+}
+
+void sleepFor(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+double secondsNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 bool CTransferCoordinator::upload() {
@@ -62,7 +93,9 @@ bool CTransferCoordinator::upload() {
                   {"webdav_password", strPassword},
                   {"webdav_root", kSpoolRoot}});
   const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
-  const WebDAV::Reply checked = client->inspect("/");
+  std::random_device entropy;
+  CRetrier retrier(&sleepFor, &secondsNow, (static_cast<std::uint64_t>(entropy()) << 32) | entropy());
+  const WebDAV::Reply checked = retrier.send([&] { return client->list("/").reply; });
   if (!checked.ok()) {
     explainRefusal(checked, WebDAV::get(verify, "ca_file"));
     sendMessage(serverAddress() + " に接続失敗しました。", mapParams);
@@ -78,18 +111,21 @@ bool CTransferCoordinator::upload() {
   }
   if (total == 0) sendProgress(100, 100);
 
-  CSpoolDelivery delivery(*client, kSpoolFolder, {kClaimFolder, kSpoolFolder});
-  bool result = true;
+  CSpoolDelivery delivery(*client, retrier, kSpoolFolder, {kClaimFolder, kSpoolFolder},
+                          (static_cast<std::uint64_t>(entropy()) << 32) | entropy());
+  bool result = nUnwrittenFiles == 0;
   unsigned int sent = 0;
   for (const fs::path& file : sendList) {
-    // A data file that cannot be opened is a failed upload like any other.
-    if (delivery.deliver(file))
-      sent += sizeOf(file);
+    const std::string content = contentOf(file);
+    if (content.empty())
+      std::cerr << "qz-agent: " << file.string() << " is missing or not whole, so it is not sent\n";
+    if (!content.empty() && delivery.deliver(file.filename().string(), content))
+      sent += static_cast<unsigned int>(content.size());
     else
       result = false;
     sendProgress(sent, total);
   }
-  delivery.releaseClaims();
+  delivery.finish();
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "util/utils.h"
 
+#include <boost/filesystem/exception.hpp>
 #include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/operations.hpp>
 
@@ -21,7 +22,9 @@ CBaseInfoManager::~CBaseInfoManager() = default;
 void CBaseInfoManager::start() {
   namespace fs = boost::filesystem;
   load();
-  const fs::path temporary = fs::temp_directory_path() / fs::unique_path("%%%%-%%%%-%%%%-%%%%");
+  // Named like the run's folder, so that a later run removes it when this
+  // run is killed before it could.
+  const fs::path temporary = fs::temp_directory_path() / fs::unique_path("qz-transer-%%%%-%%%%-%%%%-%%%%.part");
   try {
     encodeInfo(temporary);
     strOutFile = (fs::path(strDestDir) / targetFileName()).string();
@@ -52,8 +55,8 @@ void copyToNewFile(const boost::filesystem::path& from, const boost::filesystem:
   in.seekg(0);
   std::string bytes(static_cast<std::size_t>(size), '\0');
   in.read(&bytes[0], size);
-  bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (in.gcount() != size) copyFailed(from, to, EIO);
+  const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) copyFailed(from, to, errno);
   std::size_t written = 0;
   while (written < bytes.size()) {
@@ -68,7 +71,12 @@ void copyToNewFile(const boost::filesystem::path& from, const boost::filesystem:
     }
     written += static_cast<std::size_t>(n);
   }
-  if (::close(fd) != 0) copyFailed(from, to, errno);
+  if (::close(fd) != 0) {
+    const int error = errno;
+    boost::system::error_code ignored;
+    boost::filesystem::remove(to, ignored);
+    copyFailed(from, to, error);
+  }
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 #include "util/utils.h"
 
 #include "util/sjisfold.h"
+#include "util/sjistable.h"
+#include "util/utf8.h"
 
-#include <iconv.h>
-
-#include <cerrno>
+#include <cstddef>
+#include <string>
+#include <utility>
 
 namespace wmi {
 
@@ -58,47 +60,9 @@ Utf8Text scanUtf8(const std::string& text) {
   return verdict;
 }
 
-// One conversion descriptor per direction, opened on first use and reset
-// before every conversion; the agent is single-threaded.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts the whole input. On an invalid input sequence, `onInvalid`
-  // decides: return false to give up, or true after skipping input bytes.
-  template <typename OnInvalid>
-  bool convert(const std::string& input, std::string& output, OnInvalid onInvalid) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    output.assign(input.size() * 2 + 16, '\0');
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    std::size_t produced = 0;
-    while (inLeft > 0) {
-      char* out = &output[produced];
-      std::size_t outLeft = output.size() - produced;
-      const std::size_t result = iconv(cd_, &in, &inLeft, &out, &outLeft);
-      produced = output.size() - outLeft;
-      if (result != static_cast<std::size_t>(-1)) break;
-      if (errno == E2BIG) {
-        output.resize(output.size() * 2);
-      } else if (!onInvalid(in, inLeft, output, produced)) {
-        return false;
-      }
-    }
-    output.resize(produced);
-    return true;
-  }
-
- private:
-  iconv_t cd_;
-};
+bool isShiftJisLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
 
 }  // namespace
 
@@ -108,31 +72,31 @@ std::string UTF8toSJIS(const std::string& text) {
   const Utf8Text kind = scanUtf8(visible);
   if (kind == Utf8Text::kInvalid) return text;  // not UTF-8: nothing sound to convert
   const std::string input = kind == Utf8Text::kNeedsFolding ? foldForShiftJis(visible) : std::move(visible);
-  if (isAscii(input)) return input;  // accented Latin letters only
-  static Converter toSJIS("SHIFT-JIS//TRANSLIT//IGNORE", "UTF-8");
-  if (!toSJIS.ok()) return text;
   std::string output;
-  const auto giveUp = [](char*&, std::size_t&, std::string&, std::size_t&) { return false; };
-  if (!toSJIS.convert(input, output, giveUp)) return text;
+  output.reserve(input.size());
+  for (std::size_t i = 0; i < input.size();) appendShiftJis(output, decodeUtf8At(input, i));
   return output;
 }
 
+// A byte that does not start a character, or a lead byte whose pair is no
+// code, reads as U+FFFD, and reading goes on at the next byte.
 std::string SJIStoUTF8(const std::string& text) {
   if (isAscii(text)) return text;
-  static Converter toUTF8("UTF-8", "SHIFT-JIS");
-  if (!toUTF8.ok()) return text;
   std::string output;
-  const auto replaceByte = [](char*& in, std::size_t& inLeft, std::string& out, std::size_t& produced) {
-    static const char kReplacement[] = "\xEF\xBF\xBD";
-    out.resize(produced);
-    out.append(kReplacement);
-    produced = out.size();
-    out.resize(produced * 2 + inLeft * 2 + 16);
-    ++in;
-    --inLeft;
-    return true;
-  };
-  toUTF8.convert(text, output, replaceByte);
+  output.reserve(text.size() * 3 / 2);
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (isShiftJisLeadByte(byte) && i + 1 < text.size()) {
+      const char32_t pair = readShiftJis(byte << 8 | static_cast<unsigned char>(text[i + 1]));
+      if (pair != kNoReading) {
+        appendUtf8(output, pair);
+        i += 2;
+        continue;
+      }
+    }
+    appendUtf8(output, isShiftJisLeadByte(byte) ? kNoReading : readShiftJis(byte));
+    ++i;
+  }
   return output;
 }
 

@@ -1,5 +1,7 @@
 #include "util/sjisfold.h"
 
+#include "util/utf8.h"
+
 #include <algorithm>
 #include <bitset>
 
@@ -44,34 +46,6 @@ const std::bitset<0x10000>& foldedInBasicPlane() {
   return folded;
 }
 
-// The code point of well-formed UTF-8 at `text[i]`, advancing `i` past it.
-char32_t decodeAt(const std::string& text, std::size_t& i) {
-  const unsigned char lead = static_cast<unsigned char>(text[i++]);
-  if (lead < 0x80) return lead;
-  const int continuation = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-  char32_t code = lead & (0x3F >> continuation);
-  for (int k = 0; k < continuation; ++k) code = (code << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-  return code;
-}
-
-void appendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 }  // namespace
 
 bool isFoldedForShiftJis(char32_t code) {
@@ -85,11 +59,11 @@ std::string foldForShiftJis(const std::string& text) {
   std::size_t lastStart = 0;  // where the character written last begins
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t start = i;
-    const char32_t code = decodeAt(text, i);
+    const char32_t code = decodeUtf8At(text, i);
     if (isFoldedForShiftJis(code)) {
       if (!out.empty()) {
         std::size_t at = lastStart;
-        const char32_t last = decodeAt(out, at);
+        const char32_t last = decodeUtf8At(out, at);
         if (const Composition* composition = findComposition(last, code)) {
           out.resize(lastStart);
           appendUtf8(out, composition->composed);

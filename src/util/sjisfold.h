@@ -4,10 +4,10 @@
 //
 // macOS hands out names in decomposed form (a base letter followed by
 // combining marks), and Shift-JIS holds only composed characters; accented
-// letters that Shift-JIS lacks would otherwise depend on iconv's
+// letters that Shift-JIS lacks would otherwise depend on a converter's
 // transliteration, which differs between locales and between iconv
 // implementations. The tables come from the Unicode data
-// (scripts/sjisfold-table.py).
+// (scripts/sjisfold-table.py); what folding leaves goes through sjistable.h.
 #pragma once
 
 #include <string>

@@ -24,9 +24,13 @@ std::string singleLine(const boost::filesystem::path& file);
 // The text without leading and trailing blanks, tabs, CR, LF, VT and FF.
 std::string trim(const std::string& text);
 
-// Shift-JIS form of a UTF-8 text, brought into the Shift-JIS repertoire first
-// (sjisfold.h). Characters still without a Shift-JIS form are transliterated
-// or dropped by iconv; input that is not valid UTF-8 is returned unchanged.
+// Shift-JIS form of a UTF-8 text, up to its first NUL: brought into the
+// Shift-JIS repertoire first (sjisfold.h), then written character by character
+// as glibc's converter writes it on Debian 12 (sjistable.h), so characters
+// Shift-JIS lacks are transliterated ("™" gives "(TM)"), dropped (zero-width
+// characters) or become "?", on every system. Input that is not well-formed
+// UTF-8 (stray or missing continuation bytes, overlong forms, surrogates,
+// values above U+10FFFF) is returned unchanged, NUL and all.
 std::string UTF8toSJIS(const std::string& text);
 
 // printf-style formatting, cut to 511 bytes.
@@ -60,8 +64,9 @@ bool entryExists(const boost::filesystem::path& path);
 
 namespace wmi {
 
-// UTF-8 form of a Shift-JIS text; bytes that do not decode become U+FFFD.
-// Used to show data files to people.
+// UTF-8 form of a Shift-JIS text, read as glibc reads it (5C is the yen sign
+// and 7E the overline unless the whole text is ASCII); a byte that starts no
+// character becomes U+FFFD. Used to show data files to people.
 std::string SJIStoUTF8(const std::string& text);
 
 }  // namespace wmi

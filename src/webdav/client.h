@@ -1,66 +1,75 @@
-// A small WebDAV client over libcurl: a resource check and an upload from a
-// stream, below a root folder of one server. Every operation runs one
-// request synchronously on the calling thread and reports by its result;
-// nothing is thrown.
+// The WebDAV operations the agent's delivery uses, below a root folder of
+// one server. Every operation runs one request synchronously on the calling
+// thread and reports by its result; nothing is thrown. The interface is
+// abstract so that the delivery can also be driven by a stand-in that
+// answers as a particular server does.
 #pragma once
 
 #include "webdav/options.h"
 
-#include <curl/curl.h>
-
-#include <istream>
 #include <string>
+#include <vector>
 
 namespace WebDAV {
 
-// Upload progress: the user pointer given with it, then the download total
-// and count and the upload total and count in bytes. A non-zero result
-// aborts the transfer.
-using progress_t = int (*)(void* context, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
-                           curl_off_t ulnow);
-
-// What one request gave: whether the exchange with the server completed,
-// and the status the server answered.
+// What one request gave.
 struct Reply {
-  bool completed = false;  // false: no handle, refused, dropped or timed out
-  long status = 0;         // the HTTP status, when completed
-  int error = 0;           // libcurl's CURLcode: why it did not complete
+  bool completed = false;        // false: no handle, refused, dropped or timed out
+  long status = 0;               // the HTTP status, when completed
+  int error = 0;                 // libcurl's CURLcode: why it did not complete
+  long long retryAfter = -1;     // seconds asked by Retry-After; -1 when not given
+  long long date = -1;           // the server's clock (Date), seconds since 1970; -1 when not given
+  long long contentLength = -1;  // Content-Length of the answer (a HEAD tells the file's size)
+  std::string lockToken;         // Lock-Token of a granted LOCK, "<opaquelocktoken:...>"
 
   bool ok() const { return completed && status >= 200 && status <= 299; }
 };
 
+// How a request ended, in words: "answered 507", "no answer (Failed to
+// connect to ...)".
+std::string describe(const Reply& reply);
+
+// One member of a folder, as a PROPFIND of depth 1 lists it.
+struct Entry {
+  std::string name;        // the last segment of the path, decoded; no "/"
+  bool directory = false;  // a collection
+  long long modified = -1; // getlastmodified, seconds since 1970; -1 when not given
+};
+
+struct Listing {
+  Reply reply;
+  std::vector<Entry> entries;  // the folder's members, without the folder itself
+};
+
 class Client {
  public:
-  // A new client for the options (see options.h); the caller deletes it.
+  // A new client over libcurl for the options (see options.h); the caller
+  // deletes it. All its requests share one connection where the server
+  // keeps it open.
   static Client* Init(const dict_t& options);
-  // Releases libcurl's global state once no client is left.
-  static void Cleanup();
 
   virtual ~Client() = default;
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
-  // PROPFIND (depth 1) on the resource; true for a status from 200 to 299.
-  bool check(const std::string& remote_resource = "/") const;
-  // The same PROPFIND, telling how it ended.
-  Reply inspect(const std::string& remote_resource = "/") const;
-
-  // PUT of the rest of the stream's content (from its beginning) into the
-  // remote file. A stream already failed sends nothing and gives false.
-  bool upload_from(const std::string& remote_file, std::istream& stream, progress_t progress = nullptr,
-                   void* context = nullptr) const;
-
-  // HEAD of the resource: 2xx when it exists, 404 when it does not.
-  Reply probe(const std::string& remote_resource) const;
-  // MKCOL: creates the collection; 201 when it is new. Apache answers 405
-  // both when it exists and when collections may not be made there.
-  Reply create_directory(const std::string& remote_directory) const;
-  // DELETE of a file, or of a collection with all it holds.
-  Reply clean(const std::string& remote_resource) const;
-  // PUT with "If-None-Match: *": a server that honours the condition
-  // answers 412 instead of replacing a file that exists. Apache tests the
-  // condition before it writes, so two such PUTs at once may both succeed.
-  Reply upload_new(const std::string& remote_file, std::istream& stream) const;
+  // PROPFIND of depth 1: the folder's members.
+  virtual Listing list(const std::string& remote_folder) = 0;
+  // HEAD: 2xx when the resource exists (its size in contentLength), 404 when not.
+  virtual Reply probe(const std::string& remote_resource) = 0;
+  // MKCOL: 201 when the collection is new.
+  virtual Reply create_directory(const std::string& remote_directory) = 0;
+  // DELETE of a file, or of a collection with all it holds; with a lock
+  // token, of a resource locked by it.
+  virtual Reply clean(const std::string& remote_resource, const std::string& lock_token = std::string()) = 0;
+  // PUT of `content` with "If-None-Match: *": a server that honours the
+  // condition answers 412 rather than replace a file that exists.
+  virtual Reply upload_new(const std::string& remote_file, const std::string& content) = 0;
+  // LOCK, exclusive, for writing, of depth 0, held for `seconds` unless
+  // released; `owner` names the holder. A LOCK of a missing resource makes it
+  // (as an empty file). 423 when another holds it.
+  virtual Reply lock(const std::string& remote_resource, const std::string& owner, long seconds) = 0;
+  // UNLOCK of a lock this client was granted.
+  virtual Reply unlock(const std::string& remote_resource, const std::string& lock_token) = 0;
 
  protected:
   Client() = default;

@@ -1,38 +1,41 @@
-// The client's state: its options, and the operations built on them.
+// The client over libcurl: one easy handle for every request of a run, so
+// that one connection (and one TLS handshake) serves them all where the
+// server keeps it alive.
 #pragma once
 
 #include "webdav/client.h"
 
-#include <functional>
+#include <curl/curl.h>
 
 namespace WebDAV {
 
 class Header;
 class Request;
 
-using callback_t = std::function<void(bool)>;
-
 class ClientImpl final : public Client {
  public:
   explicit ClientImpl(const dict_t& options);
+  ~ClientImpl() override;
 
   // Every known key with its value (empty when the options lacked it).
-  dict_t options() const { return options_; }
+  const dict_t& options() const { return options_; }
 
-  Reply sync_check(const std::string& remote_resource) const;
-  bool sync_upload_from(const std::string& remote_file, std::istream& stream, const callback_t& callback,
-                        progress_t progress, void* context) const;
-  // One request of `method` without a body (HEAD when the method is HEAD).
-  Reply sync_bodiless(const std::string& method, const std::string& remote_resource) const;
-  // A PUT of the stream, with the extra header lines given.
-  Reply sync_put(const std::string& remote_file, std::istream& stream, const Header& header, progress_t progress,
-                 void* context) const;
+  Listing list(const std::string& remote_folder) override;
+  Reply probe(const std::string& remote_resource) override;
+  Reply create_directory(const std::string& remote_directory) override;
+  Reply clean(const std::string& remote_resource, const std::string& lock_token) override;
+  Reply upload_new(const std::string& remote_file, const std::string& content) override;
+  Reply lock(const std::string& remote_resource, const std::string& owner, long seconds) override;
+  Reply unlock(const std::string& remote_resource, const std::string& lock_token) override;
 
  private:
   // hostname + the quoted path of the remote resource under the root.
-  std::string address(const Request& request, const std::string& remote_resource) const;
+  std::string address(const std::string& remote_resource) const;
+  // A request of `method` on the resource, without a body.
+  Reply bodiless(const char* method, const std::string& remote_resource, const Header& header);
 
   dict_t options_;
+  CURL* handle_ = nullptr;
 };
 
 }  // namespace WebDAV

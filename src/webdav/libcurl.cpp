@@ -46,14 +46,17 @@ bool load(CurlApi& api) {
   const bool complete = resolve(library, "curl_global_init", api.global_init) &&
                         resolve(library, "curl_global_cleanup", api.global_cleanup) &&
                         resolve(library, "curl_easy_init", api.easy_init) &&
+                        resolve(library, "curl_easy_reset", api.easy_reset) &&
                         resolve(library, "curl_easy_cleanup", api.easy_cleanup) &&
                         resolve(library, "curl_easy_setopt", api.easy_setopt) &&
                         resolve(library, "curl_easy_perform", api.easy_perform) &&
                         resolve(library, "curl_easy_getinfo", api.easy_getinfo) &&
+                        resolve(library, "curl_easy_strerror", api.easy_strerror) &&
                         resolve(library, "curl_easy_escape", api.easy_escape) &&
                         resolve(library, "curl_free", api.free) &&
                         resolve(library, "curl_slist_append", api.slist_append) &&
-                        resolve(library, "curl_slist_free_all", api.slist_free_all);
+                        resolve(library, "curl_slist_free_all", api.slist_free_all) &&
+                        resolve(library, "curl_getdate", api.getdate);
   if (!complete) std::cerr << "qz-agent: libcurl lacks an entry point the upload needs\n";
   return complete;
 }

@@ -1,5 +1,7 @@
-// One configured libcurl easy handle for one transfer: authentication,
-// proxy, client certificate and time-outs come from the client's options.
+// One request on the client's easy handle: the handle is reset, then
+// configured from the client's options (authentication, proxy, client
+// certificate, verification, time-outs); the caller adds the method, the
+// address and what the method needs, and runs it.
 #pragma once
 
 #include "webdav/client.h"
@@ -8,14 +10,15 @@
 
 #include <curl/curl.h>
 
+#include <string>
 #include <type_traits>
 
 namespace WebDAV {
 
 class Request {
  public:
-  explicit Request(dict_t&& options);
-  ~Request();
+  // `handle` may be null (libcurl could not be loaded): every request then fails.
+  Request(CURL* handle, const dict_t& options);
   Request(const Request&) = delete;
   Request& operator=(const Request&) = delete;
 
@@ -26,18 +29,18 @@ class Request {
     return curl()->easy_setopt(handle_, option, vararg(value)) == CURLE_OK;
   }
 
-  // Runs the transfer; true when it completed with a status from 200 to 299.
-  bool perform() const { return exchange().ok(); }
+  // Sends `content` as the request body (PUT).
+  void upload(const std::string& content);
   // Runs the transfer and tells how it ended.
-  Reply exchange() const;
+  Reply exchange();
+  // The body of the answer, once exchanged.
+  const std::string& body() const { return body_; }
 
   // True when both the certificate and the key file can be read.
   bool cert_required() const;
   // True when a proxy is named and its login, if any, is usable: a proxy
   // password without a login disables the proxy.
   bool proxy_enabled() const;
-
-  CURL* handle() const { return handle_; }
 
  private:
   // libcurl reads integer options as long (the *_LARGE ones as curl_off_t,
@@ -50,6 +53,11 @@ class Request {
       return value;
   }
 
+  static std::size_t receiveBody(char* bytes, std::size_t size, std::size_t count, void* request);
+  static std::size_t receiveHeader(char* bytes, std::size_t size, std::size_t count, void* request);
+  static std::size_t sendBody(char* buffer, std::size_t size, std::size_t count, void* request);
+  void headerLine(const std::string& line);
+
   void set_verification() const;
   void set_certificate() const;
   void set_credentials() const;
@@ -57,8 +65,13 @@ class Request {
   void set_limits() const;
   long limit(const char* key, long fallback) const;
 
-  dict_t options_;
+  const dict_t& options_;
   CURL* handle_;
+  std::string body_;
+  const std::string* content_ = nullptr;
+  std::size_t sent_ = 0;
+  // What the answer's header gave (of the final answer, not of a 100 Continue).
+  std::string retryAfter_, date_, lockToken_;
 };
 
 }  // namespace WebDAV

@@ -60,15 +60,18 @@ TEST(AgentRun, EmptyCollectionPrintsTheRunAndLeavesNoFileBehind) {
   EXPECT_EQ(std::vector<std::string>{}, leftovers(temp.path()));
 }
 
-TEST(AgentRun, FilesystemErrorIsReportedOnOneLineAndTheRunStillEnds) {
+TEST(AgentRun, DataFilesThatCannotBeWrittenAreReportedAndTheRunStillEnds) {
   qztest::ScratchDir dir;
   deploy(dir, "mkdir -p result\nexit 0\n");
-  // A temporary folder that does not exist makes the first data file fail.
+  // A temporary folder that does not exist makes both data files fail.
   const qztest::CommandResult result =
       qztest::runIn(dir.path(), "TMPDIR=/nonexistent/qz ./qz-agent 2>stderr.txt");
   EXPECT_EQ(0, result.status);
-  EXPECT_EQ("start\n実行開始...\nUPDATE_PROGRESS\nハードウェア情報読込み中...\nend\n", result.output);
+  EXPECT_EQ("start\n実行開始...\nUPDATE_PROGRESS\nハードウェア情報読込み中...\nソフトウェア情報読込み中...\n"
+            "UPDATE_PROGRESS\nend\n",
+            result.output);
   const std::string error = qztest::readFile(dir.path() / "stderr.txt");
-  EXPECT_EQ(0u, error.find("qz-agent: "));
-  EXPECT_EQ(1, std::count(error.begin(), error.end(), '\n'));
+  EXPECT_EQ(0u, error.find("qz-agent: the hardware data file was not written")) << error;
+  EXPECT_NE(std::string::npos, error.find("\nqz-agent: the software data file was not written")) << error;
+  EXPECT_EQ(2, std::count(error.begin(), error.end(), '\n'));
 }

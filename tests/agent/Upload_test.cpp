@@ -81,12 +81,25 @@ std::string put(const std::string& name, const std::string& status, const std::s
   return "PUT /SPOOL/agent/decryptdata/" + name + " " + status + " " + user;
 }
 
-// The requests that deliver a data file under its own name: the look for a
-// file of that name, the claim, the conditional PUT and the claim's release.
+// The requests that deliver a data file under its own name: the claim, the
+// look for a file of that name, the conditional PUT and the claim's release.
 std::vector<std::string> delivery(const std::string& name) {
   const std::string claim = "/SPOOL/agent/claim-" + name.substr(0, name.size() - 4) + "/ ";
-  return {"HEAD /SPOOL/agent/decryptdata/" + name + " 404 agent", "MKCOL " + claim + "201 agent", put(name, "201"),
+  return {"MKCOL " + claim + "201 agent", "HEAD /SPOOL/agent/decryptdata/" + name + " 404 agent", put(name, "201"),
           "DELETE " + claim + "204 agent"};
+}
+
+// Before its first claim a run tries a collection of a fresh name twice (the
+// second must be refused), then looks for stale claims.
+const std::vector<std::string> kEstablishing{
+    "MKCOL /SPOOL/agent/claim-probe-* 201 agent", "MKCOL /SPOOL/agent/claim-probe-* 405 agent",
+    "DELETE /SPOOL/agent/claim-probe-* 204 agent", "PROPFIND /SPOOL/agent/ 207 agent"};
+
+// The requests, with the random part of a probe's name as "*".
+std::vector<std::string> normalised(std::vector<std::string> requests) {
+  static const std::regex probe("claim-probe-[0-9a-f]{16}/");
+  for (std::string& request : requests) request = std::regex_replace(request, probe, "claim-probe-*");
+  return requests;
 }
 
 std::vector<std::string> operator+(std::vector<std::string> first, const std::vector<std::string>& second) {
@@ -123,8 +136,9 @@ TEST_P(UploadTo, OnePropfindThenBothFilesByteForByteHardwareFirst) {
   ASSERT_TRUE(std::regex_match(run.names[0], std::regex("QZ-0-12\\d{14}\\.dat")));
 
   EXPECT_TRUE(run.upload());
-  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent"} + delivery(run.names[0]) + delivery(run.names[1]),
-            server.requests(9));
+  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent"} + kEstablishing + delivery(run.names[0]) +
+                delivery(run.names[1]),
+            normalised(server.requests(13)));
   EXPECT_EQ(run.contents[0], qztest::readFile(server.spoolFolder() / run.names[0]));
   EXPECT_EQ(run.contents[1], qztest::readFile(server.spoolFolder() / run.names[1]));
   EXPECT_EQ("UPDATE_PROGRESS\nUPDATE_PROGRESS\n", run.output);
@@ -179,7 +193,8 @@ TEST(Upload, MissingDataFileCountsAsFailedAndTheOtherIsStillSent) {
   CoordinatorRun run(configIni(std::to_string(server.port()), false));
   fs::remove(run.coordinator.outFiles().at(0));
   EXPECT_FALSE(run.upload());
-  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent"} + delivery(run.names[1]), server.requests(5));
+  EXPECT_EQ(std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent"} + kEstablishing + delivery(run.names[1]),
+            normalised(server.requests(9)));
   EXPECT_EQ(std::vector<std::string>{run.names[1]}, server.spooledFiles());
   EXPECT_EQ((std::vector<std::string>{"0/100", "0/" + run.size(1), run.size(1) + "/" + run.size(1)}),
             run.progress());
@@ -252,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TakenName{"FileThere", "", "", false}, TakenName{"ClaimHeld", "", "", true},
                     TakenName{"NoCollections", "MKCOL MOVE", "", false},
                     TakenName{"CollectionsForbidden", "", "MKCOL", false},
-                    // The look before the claim is refused: the conditional PUT finds the file.
+                    // The look under the claim is refused: the conditional PUT finds the file.
                     TakenName{"FileHiddenFromHead", "", "GET", false}),
     [](const testing::TestParamInfo<TakenName>& info) { return info.param.label; });
 
@@ -264,7 +279,7 @@ TEST(Upload, RefusedPutFailsBothFilesAndLeavesNoClaim) {
   EXPECT_FALSE(run.upload());
   // Refused before the login is looked at: no user in the log.
   EXPECT_EQ((std::vector<std::string>{put(run.names[0], "403", "-"), put(run.names[1], "403", "-")}),
-            methods(server.requests(9), "PUT"));
+            methods(server.requests(13), "PUT"));
   EXPECT_EQ((std::vector<std::string>{"agent/", "agent/decryptdata/"}), server.entries());
   EXPECT_EQ((std::vector<std::string>{"0/100", "0/" + run.total(), "0/" + run.total()}), run.progress());
 }

@@ -43,16 +43,16 @@ int boundPort(int fd) {
   return ntohs(address.sin_port);
 }
 
+std::string script() { return std::string(QZ_SCRIPTS_DIR) + "/spool-server"; }
+
+}  // namespace
+
 std::string lastLine(const std::string& text) {
   std::string trimmed = text;
   while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
   const std::string::size_type at = trimmed.rfind('\n');
   return at == std::string::npos ? trimmed : trimmed.substr(at + 1);
 }
-
-std::string script() { return std::string(QZ_SCRIPTS_DIR) + "/spool-server"; }
-
-}  // namespace
 
 int freePort() {
   const int fd = bindLoopback(0);
@@ -71,8 +71,8 @@ bool portAvailable(int port) {
 
 SpoolServer::SpoolServer(const SpoolOptions& options) : serverDir_(dir_.path() / "server") {
   port_ = options.port != 0 ? options.port : freePort();
-  std::string command = "'" + script() + "' start '" + serverDir_.string() + "' --port " + std::to_string(port_) +
-                        " --login '" + options.login + "' --password '" + options.password + "' --owner " +
+  std::string command = "'" + script() + "' start '" + serverDir_.string() + "' --server '" + options.server +
+                        "' --port " + std::to_string(port_) + " --login '" + options.login + "' --password '" + options.password + "' --owner " +
                         std::to_string(getpid()) + (options.https ? " --https" : "") +
                         (options.refuse.empty() ? "" : " --refuse '" + options.refuse + "'") +
                         (options.forbid.empty() ? "" : " --forbid '" + options.forbid + "'") +
@@ -112,6 +112,13 @@ std::vector<std::string> SpoolServer::entries() const {
   return found;
 }
 
+void SpoolServer::restart(bool hard, int downSeconds) {
+  const CommandResult restarted = runIn(dir_.path(), "'" + script() + "' restart '" + serverDir_.string() + "'" +
+                                                         (hard ? " --hard" : "") + " --down " +
+                                                         std::to_string(downSeconds) + " 2>&1");
+  if (restarted.status != 0) throw std::runtime_error("spool server did not restart:\n" + restarted.output);
+}
+
 namespace {
 
 // The logged requests in the order they started: each line begins with its
@@ -133,14 +140,19 @@ std::vector<std::string> loggedRequests(const fs::path& log) {
 
 }  // namespace
 
-// Apache logs a request after answering it, so the log may lag a moment.
-std::vector<std::string> SpoolServer::requests(std::size_t atLeast) const {
+// Servers log a request after answering it (lighttpd up to a second later),
+// so the log may lag a moment.
+std::vector<std::string> requestLog(const fs::path& log, std::size_t atLeast) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   for (;;) {
-    const std::vector<std::string> lines = loggedRequests(serverDir_ / "access.log");
+    const std::vector<std::string> lines = loggedRequests(log);
     if (lines.size() >= atLeast || std::chrono::steady_clock::now() > deadline) return lines;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+}
+
+std::vector<std::string> SpoolServer::requests(std::size_t atLeast) const {
+  return requestLog(serverDir_ / "access.log", atLeast);
 }
 
 std::string SpoolServer::errorLog() const { return readFile(serverDir_ / "error.log"); }

@@ -1,5 +1,6 @@
-// Servers on 127.0.0.1 for the upload tests: the Apache WebDAV spool that
-// scripts/spool-server runs, and a server that never answers.
+// Servers on 127.0.0.1 for the upload tests: the WebDAV spool that
+// scripts/spool-server runs (Apache, nginx, lighttpd or rclone), and a server
+// that never answers.
 #pragma once
 
 #include "support/TestFiles.h"
@@ -10,6 +11,7 @@
 namespace qztest {
 
 struct SpoolOptions {
+  std::string server = "apache";  // or "nginx", "lighttpd", "rclone"
   bool https = false;
   int port = 0;  // 0: a free port
   std::string login = "agent";
@@ -39,9 +41,13 @@ class SpoolServer {
   // Every file and folder below /SPOOL/, relative to it ("agent/x/"), sorted.
   std::vector<std::string> entries() const;
   // "METHOD /path STATUS USER" per request served, oldest first; waits
-  // (at most 5 s) until at least `atLeast` requests are logged.
+  // (at most 5 s) until at least `atLeast` requests are logged. rclone logs
+  // none: put a FaultProxy in front of it.
   std::vector<std::string> requests(std::size_t atLeast = 0) const;
   std::string errorLog() const;
+  // Restarts the server on its port: gracefully, or after killing it (hard),
+  // and after `downSeconds` without a server; returns once it answers again.
+  void restart(bool hard = false, int downSeconds = 0);
 
  private:
   ScratchDir dir_;
@@ -63,6 +69,13 @@ class SilentServer {
   int socket_ = -1;
   int port_ = 0;
 };
+
+// The lines of a request log written as scripts/spool-server writes its
+// own, in the order the requests started, without their start times; waits
+// (at most 5 s) until it has at least `atLeast` lines.
+std::vector<std::string> requestLog(const boost::filesystem::path& log, std::size_t atLeast);
+// The last line of a command's output, the address that the scripts print.
+std::string lastLine(const std::string& text);
 
 // A loopback port that nothing listens on at the moment.
 int freePort();

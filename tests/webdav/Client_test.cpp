@@ -7,7 +7,8 @@
 
 #include <chrono>
 #include <memory>
-#include <sstream>
+#include <string>
+#include <vector>
 
 using qztest::SpoolServer;
 
@@ -24,87 +25,61 @@ ClientPtr clientFor(const std::string& url, WebDAV::dict_t extra = {}) {
 
 const std::string kBinary = qztest::bytes("QZ20\0\x01\xff\x80\r\n\x1a tail");
 
-int countCalls(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  ++*static_cast<int*>(context);
-  return 0;
-}
-
-int abortTransfer(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return 1; }
+bool listed(WebDAV::Client& client, const std::string& folder) { return client.list(folder).reply.ok(); }
 
 }  // namespace
 
 class ClientOverScheme : public testing::TestWithParam<bool> {};
 
-TEST_P(ClientOverScheme, ChecksTheRootAndPutsBytesUnchangedUnderQuotedNames) {
+TEST_P(ClientOverScheme, EveryOperationOfTheDeliveryOnOneServer) {
   qztest::SpoolOptions options;
   options.https = GetParam();
   SpoolServer server(options);
   const ClientPtr client = clientFor(server.url());
-  EXPECT_TRUE(client->check("/"));
-  EXPECT_TRUE(client->check("/agent/decryptdata/"));
-  EXPECT_FALSE(client->check("/missing/"));
+  const WebDAV::Listing root = client->list("/");
+  ASSERT_TRUE(root.reply.ok());
+  ASSERT_EQ(1u, root.entries.size());
+  EXPECT_EQ("agent", root.entries[0].name);
+  EXPECT_TRUE(root.entries[0].directory);
+  EXPECT_GT(root.entries[0].modified, 0);
+  EXPECT_EQ(404, client->list("/missing/").reply.status);
 
-  std::istringstream first(kBinary);
-  EXPECT_TRUE(client->upload_from("/agent/decryptdata//QZ a&b+日本.dat", first));
-  std::istringstream again(kBinary + "!");  // overwriting answers 204
-  EXPECT_TRUE(client->upload_from("/agent/decryptdata//QZ a&b+日本.dat", again));
-  EXPECT_EQ(std::vector<std::string>{"QZ a&b+日本.dat"}, server.spooledFiles());
-  EXPECT_EQ(kBinary + "!", qztest::readFile(server.spoolFolder() / "QZ a&b+日本.dat"));
-  EXPECT_EQ((std::vector<std::string>{"PROPFIND /SPOOL/ 207 agent", "PROPFIND /SPOOL/agent/decryptdata/ 207 agent",
-                                      "PROPFIND /SPOOL/missing/ 404 agent",
-                                      "PUT /SPOOL/agent/decryptdata/QZ a&b+\\xe6\\x97\\xa5\\xe6\\x9c\\xac.dat 201 agent",
-                                      "PUT /SPOOL/agent/decryptdata/QZ a&b+\\xe6\\x97\\xa5\\xe6\\x9c\\xac.dat 204 agent"}),
-            server.requests(5));
+  const std::string name = "/agent/decryptdata//QZ a&b+日本.dat";
+  EXPECT_EQ(404, client->probe(name).status);
+  EXPECT_EQ(201, client->upload_new(name, kBinary).status);
+  EXPECT_EQ(412, client->upload_new(name, kBinary + "!").status);  // never replaced
+  EXPECT_EQ(static_cast<long long>(kBinary.size()), client->probe(name).contentLength);
+  EXPECT_EQ(kBinary, qztest::readFile(server.spoolFolder() / "QZ a&b+日本.dat"));
+
+  EXPECT_EQ(201, client->create_directory("/agent/claim-x/").status);
+  EXPECT_EQ(405, client->create_directory("/agent/claim-x/").status);
+  EXPECT_EQ(204, client->clean("/agent/claim-x/").status);
+  EXPECT_EQ((std::vector<std::string>{"agent/", "agent/decryptdata/", "agent/decryptdata/QZ a&b+日本.dat"}),
+            server.entries());
+  EXPECT_EQ("PUT /SPOOL/agent/decryptdata/QZ a&b+\\xe6\\x97\\xa5\\xe6\\x9c\\xac.dat 201 agent", server.requests(5).at(3));
 }
 
 INSTANTIATE_TEST_SUITE_P(HttpAndHttps, ClientOverScheme, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Https" : "Http"; });
 
-TEST(Client, RefusedCredentialsOrNoServerReadAsFailure) {
+TEST(Client, RefusedCredentialsMissingFolderOrNoServerReadAsFailure) {
   SpoolServer server;
-  EXPECT_FALSE(clientFor(server.url(), {{"webdav_password", "wrong"}})->check("/"));
-  EXPECT_FALSE(clientFor(server.url(), {{"webdav_login", ""}, {"webdav_password", ""}})->check("/"));
-  std::istringstream content(kBinary);
-  EXPECT_FALSE(clientFor(server.url(), {{"webdav_password", "wrong"}})->upload_from("/agent/decryptdata/f", content));
+  EXPECT_EQ(401, clientFor(server.url(), {{"webdav_password", "wrong"}})->list("/").reply.status);
+  EXPECT_FALSE(listed(*clientFor(server.url(), {{"webdav_login", ""}, {"webdav_password", ""}}), "/"));
+  EXPECT_EQ(401, clientFor(server.url(), {{"webdav_password", "wrong"}})->upload_new("/agent/decryptdata/f", kBinary).status);
+  EXPECT_EQ(409, clientFor(server.url())->upload_new("/agent/missing/f.dat", kBinary).status);
   EXPECT_TRUE(server.spooledFiles().empty());
-  EXPECT_FALSE(clientFor("http://127.0.0.1:" + std::to_string(qztest::freePort()))->check("/"));
-}
-
-TEST(Client, UploadFailsIntoAMissingFolderOrFromAFailedStream) {
-  SpoolServer server;
-  const ClientPtr client = clientFor(server.url());
-  std::istringstream content(kBinary);
-  EXPECT_FALSE(client->upload_from("/agent/missing/f.dat", content));
-  std::istringstream failed(kBinary);
-  failed.setstate(std::ios::failbit);
-  EXPECT_FALSE(client->upload_from("/agent/decryptdata/failed.dat", failed));
-  std::istringstream empty;
-  EXPECT_TRUE(client->upload_from("/agent/decryptdata/empty.dat", empty));
-  EXPECT_EQ(std::vector<std::string>{"empty.dat"}, server.spooledFiles());
-  EXPECT_EQ("", qztest::readFile(server.spoolFolder() / "empty.dat"));
-  EXPECT_EQ((std::vector<std::string>{"PUT /SPOOL/agent/missing/f.dat 409 agent",
-                                      "PUT /SPOOL/agent/decryptdata/empty.dat 201 agent"}),
-            server.requests(2));
-}
-
-TEST(Client, ProgressIsReportedAndCanAbortTheUpload) {
-  SpoolServer server;
-  const ClientPtr client = clientFor(server.url());
-  int calls = 0;
-  std::istringstream content(std::string(200000, 'x'));
-  EXPECT_TRUE(client->upload_from("/agent/decryptdata/big.dat", content, &countCalls, &calls));
-  EXPECT_GT(calls, 0);
-  std::istringstream aborted(kBinary);
-  EXPECT_FALSE(client->upload_from("/agent/decryptdata/aborted.dat", aborted, &abortTransfer));
-  EXPECT_EQ(std::vector<std::string>{"big.dat"}, server.spooledFiles());
+  const WebDAV::Reply none = clientFor("http://127.0.0.1:" + std::to_string(qztest::freePort()))->list("/").reply;
+  EXPECT_FALSE(none.completed);
+  EXPECT_NE(std::string::npos, WebDAV::describe(none).find("no answer")) << WebDAV::describe(none);
 }
 
 TEST(Client, ProxyIsUsedOnlyWithALogin) {
   SpoolServer server;
   const std::string deadProxy = "http://127.0.0.1:" + std::to_string(qztest::freePort());
-  EXPECT_FALSE(clientFor(server.url(), {{"proxy_hostname", deadProxy}})->check("/"));
-  EXPECT_FALSE(clientFor(server.url(), {{"proxy_hostname", deadProxy}, {"proxy_login", "p"}})->check("/"));
-  EXPECT_TRUE(clientFor(server.url(), {{"proxy_hostname", deadProxy}, {"proxy_password", "q"}})->check("/"));
+  EXPECT_FALSE(listed(*clientFor(server.url(), {{"proxy_hostname", deadProxy}}), "/"));
+  EXPECT_FALSE(listed(*clientFor(server.url(), {{"proxy_hostname", deadProxy}, {"proxy_login", "p"}}), "/"));
+  EXPECT_TRUE(listed(*clientFor(server.url(), {{"proxy_hostname", deadProxy}, {"proxy_password", "q"}}), "/"));
 }
 
 // Shortened limits stand in for the shipped 30 s connect and 60 s stall. The
@@ -116,11 +91,10 @@ TEST(Client, SilentServerFailsOnceTheLimitsRunOut) {
   for (const std::string scheme : {"http", "https"}) {
     const ClientPtr client = clientFor(scheme + "://127.0.0.1:" + std::to_string(silent.port()), limits);
     auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(client->check("/")) << scheme;
+    EXPECT_FALSE(listed(*client, "/")) << scheme;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15)) << scheme;
     started = std::chrono::steady_clock::now();
-    std::istringstream content(kBinary);
-    EXPECT_FALSE(client->upload_from("/agent/decryptdata/f", content)) << scheme;
+    EXPECT_FALSE(client->upload_new("/agent/decryptdata/f", kBinary).completed) << scheme;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15)) << scheme;
   }
 }

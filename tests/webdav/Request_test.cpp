@@ -9,8 +9,8 @@ using WebDAV::Request;
 
 namespace {
 
-bool certificateUsed(WebDAV::dict_t options) { return Request(std::move(options)).cert_required(); }
-bool proxyUsed(WebDAV::dict_t options) { return Request(std::move(options)).proxy_enabled(); }
+bool certificateUsed(const WebDAV::dict_t& options) { return Request(nullptr, options).cert_required(); }
+bool proxyUsed(const WebDAV::dict_t& options) { return Request(nullptr, options).proxy_enabled(); }
 
 }  // namespace
 
