@@ -19,7 +19,10 @@
 #  5. in the same chroots (a scratch overlay, so the cached root stays clean):
 #     apt-get installs the .deb, the installed agent with
 #     /etc/qz-agent/Config.ini filled in delivers both files, and apt-get purge
-#     leaves nothing of the package behind.
+#     leaves nothing of the package behind;
+#  6. in a Debian 12 root with Debian's rpm: rpm installs the .rpm (its
+#     scriptlets where systemd is not running), the installed agent delivers,
+#     and rpm -e removes it.
 #
 # Where roots cannot be made (not root, no debootstrap, no mounts) it says why
 # and skips. QZ_RELEASE_TEST_SUITES overrides the suites (default
@@ -222,6 +225,8 @@ deploy_in_chroot() {
 deb_in_chroot() {
   local suite=$1 debian=$2 root=$3 scratch="$work/scratch-$suite-deb" before="$work/before"
   rm -rf "$scratch"
+  # The test's files go into the root's /tmp, which keeps its mode.
+  install -d -m 1777 "$scratch/upper/tmp"
   mkdir -p "$scratch/upper/tmp/qz"
   cp "$deb" "$scratch/upper/tmp/qz/"
   config_ini >"$scratch/upper/tmp/qz/Config.ini"
@@ -263,6 +268,41 @@ EOF
   rm -rf "$scratch"
 }
 
+# The .rpm's files and scriptlets, where no systemd runs: Debian's rpm
+# installs it into a Debian 12 root (--nodeps: that rpm database knows no
+# glibc or libcurl), the installed agent delivers, and rpm -e removes it all
+# but the edited Config.ini, kept as Config.ini.rpmsave.
+rpm_in_chroot() {
+  local root=$1 scratch="$work/scratch-rpm" before="$work/before"
+  rm -rf "$scratch"
+  install -d -m 1777 "$scratch/upper/tmp"
+  mkdir -p "$scratch/upper/tmp/qz"
+  cp "$rpm" "$scratch/upper/tmp/qz/"
+  config_ini >"$scratch/upper/tmp/qz/Config.ini"
+  cat >"$scratch/upper/tmp/qz/case.sh" <<EOF
+set -e
+cd /tmp/qz
+rpm -i --nodeps $(basename "$rpm") >rpm-install.log 2>&1 || { cat rpm-install.log >&2; echo "rpm -i failed" >&2; exit 1; }
+[ "\$(stat -c '%a %U' /etc/qz-agent/Config.ini)" = "600 root" ] || { echo "Config.ini is not root-only" >&2; exit 1; }
+cat Config.ini >/etc/qz-agent/Config.ini
+(cd /opt/qz-agent && ./qz-agent) >agent.out 2>agent.err || { echo "the agent exited with \$?" >&2; exit 1; }
+rpm -e qz-agent >rpm-erase.log 2>&1 || { cat rpm-erase.log >&2; echo "rpm -e failed" >&2; exit 1; }
+if rpm -q qz-agent >/dev/null 2>&1; then echo "rpm still knows qz-agent" >&2; exit 1; fi
+for path in /opt/qz-agent /usr/lib/systemd/system/qz-agent.service /usr/lib/systemd/system/qz-agent.timer; do
+  if [ -e "\$path" ] || [ -L "\$path" ]; then echo "left after rpm -e: \$path" >&2; exit 1; fi
+done
+[ "\$(ls /etc/qz-agent)" = Config.ini.rpmsave ] || { echo "/etc/qz-agent holds: \$(ls /etc/qz-agent)" >&2; exit 1; }
+EOF
+  ls "$landed" | sort >"$before"
+  local status=0
+  "$here/scripts/chroot" run --scratch "$scratch" --timeout 300 "$root" -- sh /tmp/qz/case.sh \
+    >"$work/case.out" 2>"$work/case.err" || status=$?
+  [ "$status" = 0 ] || complain "$(cat "$work/case.out" "$work/case.err")"
+  agent_output_ok "$scratch/upper/tmp/qz/agent.out"
+  delivered "$before" 12
+  rm -rf "$scratch"
+}
+
 for suite in "${SUITES[@]}"; do
   root=$("$here/scripts/chroot" create "$suite" "$(libcurl_package "$suite")") || {
     failed=$((failed + 2)); echo "release-test: FAILED: no $suite root"; continue; }
@@ -272,6 +312,13 @@ for suite in "${SUITES[@]}"; do
   check "Debian $debian ($suite): the .deb installs with apt-get, its agent delivers both files, and it purges cleanly" \
     deb_in_chroot "$suite" "$debian" "$root"
 done
+
+if rpm_root=$("$here/scripts/chroot" create bookworm libcurl4 rpm); then
+  check "the .rpm installs with rpm where systemd is not running, its agent delivers both files, and rpm -e removes it" \
+    rpm_in_chroot "$rpm_root"
+else
+  failed=$((failed + 1)); echo "release-test: FAILED: no bookworm root with rpm"
+fi
 
 echo "release-test: $(( $(date +%s) - start )) s"
 echo "release-test: $passed passed, $failed failed"
