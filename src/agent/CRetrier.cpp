@@ -23,6 +23,7 @@ bool lostInTransit(int error) {
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
+    case CURLE_SEND_FAIL_REWIND:
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:

@@ -11,6 +11,7 @@ namespace {
 
 void runInventory() {
   CTransferCoordinator coordinator;
+  bool uploadReported = false;
   try {
     coordinator.setConfigDir("./");
     coordinator.setSrcDir("./");
@@ -18,11 +19,15 @@ void runInventory() {
     coordinator.init("./result");
     coordinator.setVersion("1.0.0.0");
     coordinator.start();
-    if (!coordinator.upload()) std::cout << "upload err\n";
+    const bool delivered = coordinator.upload();
+    uploadReported = true;
+    if (!delivered) std::cout << "upload err\n";
     coordinator.cleanup();
   } catch (const std::exception& error) {
     std::cout << std::flush;
     std::cerr << "qz-agent: " << error.what() << "\n";
+    // With a server configured, the upload did not happen: the run says so.
+    if (!uploadReported && !coordinator.isDestDirRequired()) std::cout << "upload err\n";
     try {
       coordinator.cleanup();
     } catch (const std::exception& cleanupError) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -79,6 +80,10 @@ void Request::upload(const std::string& content) {
   set(CURLOPT_READFUNCTION, &Request::sendBody);
   set(CURLOPT_READDATA, static_cast<void*>(this));
   set(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(content.size()));
+  // libcurl sends the body again on a fresh connection when the kept one
+  // turns out to have been closed by the server.
+  set(CURLOPT_SEEKFUNCTION, &Request::rewindBody);
+  set(CURLOPT_SEEKDATA, static_cast<void*>(this));
 }
 
 Reply Request::exchange() {
@@ -112,6 +117,14 @@ std::size_t Request::sendBody(char* buffer, std::size_t size, std::size_t count,
   std::memcpy(buffer, self.content_->data() + self.sent_, length);
   self.sent_ += length;
   return length;
+}
+
+int Request::rewindBody(void* request, curl_off_t offset, int origin) {
+  Request& self = *static_cast<Request*>(request);
+  if (origin != SEEK_SET || offset < 0 || static_cast<std::size_t>(offset) > self.content_->size())
+    return CURL_SEEKFUNC_CANTSEEK;
+  self.sent_ = static_cast<std::size_t>(offset);
+  return CURL_SEEKFUNC_OK;
 }
 
 void Request::headerLine(const std::string& line) {

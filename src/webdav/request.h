@@ -56,6 +56,7 @@ class Request {
   static std::size_t receiveBody(char* bytes, std::size_t size, std::size_t count, void* request);
   static std::size_t receiveHeader(char* bytes, std::size_t size, std::size_t count, void* request);
   static std::size_t sendBody(char* buffer, std::size_t size, std::size_t count, void* request);
+  static int rewindBody(void* request, curl_off_t offset, int origin);
   void headerLine(const std::string& line);
 
   void set_verification() const;
