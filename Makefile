@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure deps test unit-test sanitize fuzz demo bench fleet package clean
+.PHONY: all build configure deps test unit-test sanitize fuzz demo bench fleet package release release-test clean
 
 all: build
 
@@ -71,5 +71,17 @@ package: deps
 	@cmake --build build-pkg
 	@cd build-pkg && cpack -G DEB >/dev/null && ls packages/*.deb
 
+# The Linux release into build-release/: one portable x86_64 agent, built in a
+# cached Debian 11 build root (scripts/chroot, scripts/release), and the .deb,
+# the .rpm and the deploy-folder tarball that hold it. Needs root.
+release: deps
+	@scripts/release
+
+# Builds the release, checks the agent's dependencies and the packages, and
+# runs the agent and the installed .deb in minimal Debian 11, 12 and 13
+# chroots against a local spool. Skips, saying why, where roots cannot be made.
+release-test: deps
+	@tests/release/release_test.sh
+
 clean:
-	@rm -rf $(BUILD_DIR) build-pkg build-asan build-fuzz
+	@rm -rf $(BUILD_DIR) build-pkg build-asan build-fuzz build-release

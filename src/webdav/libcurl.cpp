@@ -8,6 +8,17 @@ namespace WebDAV {
 
 namespace {
 
+// libcurl is loaded here, at run time, rather than linked: that is what lets
+// one release agent (make release) run on every Linux distribution. Every
+// distribution ships libcurl.so.4 with the same functions, but their builds
+// version its symbols differently (Debian's and Ubuntu's as CURL_OPENSSL_4,
+// or CURL_GNUTLS_3 for the GnuTLS build; RHEL's and others' with other
+// versions or none), so a program linked against Debian's libcurl records
+// symbol versions that RHEL's libcurl lacks, and the loader refuses to start
+// it there. dlsym() takes a name without a version and finds the function in
+// whichever build is installed. Loading it late also spares a run that
+// uploads nothing the cost of loading libcurl and its many dependencies.
+//
 // The shared library under its usual names: Linux, macOS (system and Homebrew).
 const char* const kLibraryNames[] = {"libcurl.so.4", "libcurl.4.dylib", "/usr/lib/libcurl.4.dylib", "libcurl.so",
                                      "libcurl.dylib"};

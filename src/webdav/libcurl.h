@@ -1,6 +1,8 @@
 // libcurl, loaded when the first request needs it: a run that uploads
 // nothing (no Config.ini) does not pay for loading libcurl and its many
-// dependencies, which costs more than collecting a whole machine.
+// dependencies, which costs more than collecting a whole machine, and one
+// release agent runs on every distribution, whatever symbol versions its
+// libcurl carries (libcurl.cpp says why).
 #pragma once
 
 #include <curl/curl.h>
