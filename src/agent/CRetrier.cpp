@@ -71,6 +71,8 @@ WebDAV::Reply CRetrier::send(const std::function<WebDAV::Reply()>& request, bool
 
 bool CRetrier::pause(const WebDAV::Reply& last, int tries) {
   if (tries >= kMaxTries) return false;
+  // ldexp, not pow: glibc 2.29 gave pow a new symbol version, which would
+  // keep the release agent from starting on older systems (RHEL 8).
   const double ceiling = std::min(kLongestWait, std::ldexp(kFirstWait, tries - 1));
   double wait = std::uniform_real_distribution<double>(ceiling / 2, ceiling)(random_);
   if (last.completed && last.retryAfter >= 0) wait = std::max(wait, std::min<double>(last.retryAfter, kLongestRetryAfter));
