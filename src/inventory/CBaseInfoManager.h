@@ -52,17 +52,16 @@ class CBaseInfoManager {
   // ("app (timed out after 600 s)"); empty when the file was made.
   const std::string& WithheldReason() const { return strWithheld; }
 
-  // Field encoders: each writes one field at the start of `buf` and stores
-  // the number of bytes written in `len`. A null `buf` writes nothing.
+  // The field encoders of FieldWriter.h over a caller's buffer, for callers
+  // that hold one: each writes one field at the start of `buf` and stores
+  // the number of bytes written in `len`. A null `buf` writes nothing and
+  // leaves `len` as it was.
   static void FormatDWORDData(unsigned int value, char* buf, int& len);
   static void FormatInt64Data(long long value, char* buf, int& len);
-  static void FormatFloatData(float value, char* buf, int& len);
   // The low 32 bits of a time in seconds since 1970.
   static void FormatCTimeData(long value, char* buf, int& len);
-  // A counted Shift-JIS string: 00 | n (1..254) + bytes | FF + u16 n + bytes.
-  // At most 4094 bytes are kept, never splitting a two-byte character.
-  // `buf` must hold kStringFieldSize bytes; only the field's own bytes are
-  // written. `flag` has no effect.
+  // A counted Shift-JIS string (wmi::appendText); `buf` must hold
+  // kStringFieldSize bytes. `flag` is ignored.
   static void FormatCStringData(const std::string& text, char* buf, int& len, bool flag = true);
   // The whole header record; `buf` must hold kHeaderFieldSize bytes.
   static void FormatHeaderData(const tagHEADERSTRUCT& header, char* buf, int& len);

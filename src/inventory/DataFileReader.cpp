@@ -1,5 +1,6 @@
 #include "inventory/DataFileReader.h"
 
+#include "inventory/RecordLayout.h"
 #include "util/utils.h"
 
 #include <cstdint>
@@ -12,40 +13,73 @@ namespace {
 constexpr char kEndMarker[] = "QZ20EOF";
 constexpr std::size_t kEndMarkerSize = 7;
 
-// Reads fields front to back, with a bounds check on every one.
-class FieldReader {
+// The fewest bytes a record can take in a file, by its description.
+class CMinimumSize : public CPlainFieldVisitor<CMinimumSize> {
  public:
-  explicit FieldReader(const std::string& bytes) : bytes_(bytes) {}
+  static constexpr std::size_t kText = 1, kDword = 4;
 
-  unsigned int dword(const char* what) { return static_cast<unsigned int>(number(4, what)); }
-  long long int64(const char* what) { return static_cast<long long>(number(8, what)); }
+  template <typename S>
+  void text(const char*, const char*, S&) { bytes += kText; }
+  template <typename N>
+  void dword(const char*, const char*, N&) { bytes += kDword; }
+  template <typename N>
+  void int64(const char*, const char*, N&) { bytes += 8; }
+  template <typename T>
+  void time(const char*, const char*, T&) { bytes += 4; }
+  template <typename L>
+  void list(const char*, const char*, L&) { bytes += kDword; }
+  template <typename T, typename V>
+  void textValueList(const char*, const char*, T&, V&) { bytes += kDword; }
 
-  std::string text(const char* what) {
-    const std::size_t start = position_;
-    std::size_t length = static_cast<unsigned char>(take(1, what)[0]);
-    if (length == 0xFF) length = static_cast<std::size_t>(number(2, what));
-    if (length > CBaseInfoManager::kMaxStringBytes)
-      throw CDataFileError(std::string(what) + ": text length " + std::to_string(length) + " exceeds 4094",
-                           start);
-    return wmi::SJIStoUTF8(take(length, what));
+  std::size_t bytes = 0;
+};
+
+template <typename Record>
+std::size_t minimumSize() {
+  CMinimumSize size;
+  const Record record{};
+  Layout<Record>::fields(size, record);
+  return size.bytes;
+}
+
+// Reads fields front to back, with a bounds check on every one.
+class CFieldReader : public CPlainFieldVisitor<CFieldReader> {
+ public:
+  explicit CFieldReader(const std::string& bytes) : bytes_(bytes) {}
+
+  void text(const char*, const char* what, std::string& value) { value = readText(what); }
+  void dword(const char*, const char* what, unsigned int& value) { value = readDword(what); }
+  void int64(const char*, const char* what, long long& value) { value = static_cast<long long>(number(8, what)); }
+  void time(const char*, const char* what, long long& seconds) { seconds = readDword(what); }
+
+  template <typename Element>
+  void list(const char*, const char* what, std::vector<Element>& elements) {
+    const std::size_t n = count((std::string(what) + " count").c_str(), minimumSize<Element>());
+    for (std::size_t i = 0; i < n; ++i) {
+      Element element;
+      Layout<Element>::fields(*this, element);
+      elements.push_back(std::move(element));
+    }
   }
 
-  // A list count; each element needs at least `minimumElementSize` bytes, so
-  // a count the rest of the file cannot hold is rejected before any allocation.
-  std::size_t count(const char* what, std::size_t minimumElementSize) {
+  void textValueList(const char*, const char* what, std::vector<std::string>& texts,
+                     std::vector<unsigned int>& values) {
+    const std::string name(what);
+    const std::size_t n = count((name + " count").c_str(), CMinimumSize::kText + CMinimumSize::kDword);
+    for (std::size_t i = 0; i < n; ++i) {
+      texts.push_back(readText((name + " text").c_str()));
+      values.push_back(readDword((name + " value").c_str()));
+    }
+  }
+
+  void magic(const char*, const char* what, std::string& value, const char* expected) {
     const std::size_t start = position_;
-    const std::size_t n = dword(what);
-    const std::size_t remaining = bytes_.size() - position_;
-    if (n > remaining / minimumElementSize)
-      throw CDataFileError(std::string(what) + ": count " + std::to_string(n) + " cannot fit in the " +
-                               std::to_string(remaining) + " remaining bytes",
-                           start);
-    return n;
+    value = readText(what);
+    if (value != expected) throw CDataFileError("magic \"" + std::string(expected) + "\" expected", start);
   }
 
   void endMarker() {
-    if (bytes_.size() - position_ < kEndMarkerSize ||
-        bytes_.compare(position_, kEndMarkerSize, kEndMarker) != 0)
+    if (bytes_.size() - position_ < kEndMarkerSize || bytes_.compare(position_, kEndMarkerSize, kEndMarker) != 0)
       throw CDataFileError("end marker \"QZ20EOF\" expected", position_);
     position_ += kEndMarkerSize;
     if (position_ != bytes_.size())
@@ -54,9 +88,32 @@ class FieldReader {
   }
 
  private:
+  unsigned int readDword(const char* what) { return static_cast<unsigned int>(number(4, what)); }
+
+  std::string readText(const char* what) {
+    const std::size_t start = position_;
+    std::size_t length = static_cast<unsigned char>(take(1, what)[0]);
+    if (length == 0xFF) length = static_cast<std::size_t>(number(2, what));
+    if (length > CBaseInfoManager::kMaxStringBytes)
+      throw CDataFileError(std::string(what) + ": text length " + std::to_string(length) + " exceeds 4094", start);
+    return wmi::SJIStoUTF8(take(length, what));
+  }
+
+  // A list count; each element needs at least `minimumElementSize` bytes, so
+  // a count the rest of the file cannot hold is rejected before any allocation.
+  std::size_t count(const char* what, std::size_t minimumElementSize) {
+    const std::size_t start = position_;
+    const std::size_t n = readDword(what);
+    const std::size_t remaining = bytes_.size() - position_;
+    if (n > remaining / minimumElementSize)
+      throw CDataFileError(std::string(what) + ": count " + std::to_string(n) + " cannot fit in the " +
+                               std::to_string(remaining) + " remaining bytes",
+                           start);
+    return n;
+  }
+
   std::string take(std::size_t length, const char* what) {
-    if (bytes_.size() - position_ < length)
-      throw CDataFileError(std::string("file truncated in ") + what, position_);
+    if (bytes_.size() - position_ < length) throw CDataFileError(std::string("file truncated in ") + what, position_);
     std::string field = bytes_.substr(position_, length);
     position_ += length;
     return field;
@@ -73,170 +130,19 @@ class FieldReader {
   std::size_t position_ = 0;
 };
 
-tagHEADERSTRUCT readHeader(FieldReader& in) {
-  tagHEADERSTRUCT header;
-  header.strMagic = in.text("header magic");
-  if (header.strMagic != "QZ20") throw CDataFileError("magic \"QZ20\" expected", 0);
-  header.dwFormatVersion = in.dword("header format version");
-  header.dwReserved = in.dword("header reserved word");
-  header.strComputerName = in.text("header computer name");
-  header.dwFileNumber = in.dword("header file number");
-  header.strAgentVersion = in.text("header agent version");
-  header.dwKindCode = in.dword("header kind code");
-  header.tmStart = in.dword("header start time");
-  header.tmEnd = in.dword("header end time");
-  if (header.dwFormatVersion >= 10004) {
-    header.dwExtCode = in.dword("header extension code");
-    header.strUUID = in.text("header UUID");
-  }
-  return header;
-}
-
-template <typename Element, typename ReadElement>
-void readList(FieldReader& in, const char* what, std::size_t minimumElementSize, std::vector<Element>& list,
-              ReadElement readElement) {
-  const std::size_t n = in.count(what, minimumElementSize);
-  for (std::size_t i = 0; i < n; ++i) {
-    Element element;
-    readElement(element);
-    list.push_back(element);
-  }
-}
-
-void readShareList(FieldReader& in, std::vector<std::string>& texts, std::vector<unsigned int>& values) {
-  const std::size_t n = in.count("share list count", 5);
-  for (std::size_t i = 0; i < n; ++i) {
-    texts.push_back(in.text("share list text"));
-    values.push_back(in.dword("share list value"));
-  }
-}
-
-void readDevices(FieldReader& in, tagWMISTRUCT& record) {
-  readList(in, "processor count", 9, record.vecCpu, [&](tagWMICPUSTRUCT& cpu) {
-    cpu.strName = in.text("processor name");
-    cpu.dwClockMHz = in.dword("processor clock");
-    cpu.dwCoreCount = in.dword("processor core count");
-  });
-  readList(in, "memory count", 5, record.vecMemory, [&](tagMEMORYSLOT& slot) {
-    slot.strName = in.text("memory slot name");
-    slot.dwCapacity = in.dword("memory capacity");
-  });
-  readList(in, "disk count", 18, record.vecDisk, [&](tagWMIDISKSTRUCT& disk) {
-    disk.strModel = in.text("disk model");
-    disk.llSize = in.int64("disk size");
-    disk.dwReserved = in.dword("disk reserved word");
-    disk.dwPartitionCount = in.dword("disk partition count");
-    disk.strReserved1 = in.text("disk reserved text");
-    disk.strReserved2 = in.text("disk reserved text");
-  });
-  readList(in, "partition count", 25, record.vecPartition, [&](tagWMIPATSTRUCT& partition) {
-    partition.strName = in.text("partition name");
-    partition.llSize = in.int64("partition size");
-    partition.llFreeSpace = in.int64("partition free space");
-    partition.dwDriveType = in.dword("partition drive type");
-    partition.dwReserved = in.dword("partition reserved word");
-  });
-  readList(in, "optical drive count", 2, record.vecCdrom, [&](tagCDSTRUCT& drive) {
-    drive.strDevice = in.text("optical drive device");
-    drive.strModel = in.text("optical drive model");
-  });
-  readList(in, "monitor count", 17, record.vecMonitor, [&](tagMONITORSTRUCT& monitor) {
-    monitor.strName = in.text("monitor name");
-    monitor.dwVideoMemory = in.dword("monitor video memory");
-    monitor.dwHorzResolution = in.dword("monitor horizontal resolution");
-    monitor.dwVertResolution = in.dword("monitor vertical resolution");
-    monitor.dwBitsPerPixel = in.dword("monitor colour depth");
-  });
-  readList(in, "network adapter count", 16, record.vecNic, [&](tagWMINICSTRUCT& nic) {
-    nic.dwEnabled = in.dword("adapter enabled flag");
-    nic.strDescription = in.text("adapter description");
-    nic.strMACAddress = in.text("adapter MAC address");
-    nic.strIPAddress = in.text("adapter IP address");
-    nic.strSubnetMask = in.text("adapter subnet mask");
-    nic.strDefaultGateway = in.text("adapter gateway");
-    nic.strDHCPServer = in.text("adapter DHCP server");
-    nic.strDNSServer1 = in.text("adapter first DNS server");
-    nic.strDNSServer2 = in.text("adapter second DNS server");
-    nic.dwDHCPEnabled = in.dword("adapter DHCP flag");
-  });
-  readList(in, "printer count", 4, record.vecPrinter, [&](tagWMIPRTSTRUCT& printer) {
-    printer.strField1 = in.text("printer text");
-    printer.strField2 = in.text("printer text");
-    printer.strField3 = in.text("printer text");
-    printer.strField4 = in.text("printer text");
-  });
-}
-
-void readSystemGroupB(FieldReader& in, tagDECODEDFILE& file) {
-  tagWMIINFOSTRUCT& system = file.hardware.vecInfo.front();
-  system.strOSName = in.text("OS name");
-  system.strReserved1 = in.text("system reserved text");
-  system.strReserved2 = in.text("system reserved text");
-  system.strReserved3 = in.text("system reserved text");
-  system.strReserved4 = in.text("system reserved text");
-  system.strInstallDate = in.text("OS install date");
-  system.strStateFlag = in.text("state flag");
-  system.strSourceName = in.text("source name");
-  system.strDomain = in.text("domain");
-  system.strArchitecture = in.text("architecture");
-  system.strOSVersion = in.text("OS version");
-  file.strTrailingText1 = in.text("system trailing text");
-  file.strTrailingText2 = in.text("system trailing text");
-  file.tmTrailing = in.dword("system trailing time");
-}
-
-void readAccountsAndShares(FieldReader& in, tagWMISTRUCT& record) {
-  readList(in, "account count", 5, record.vecAccount, [&](tagWMIACCOUNT& account) {
-    account.strName = in.text("account name");
-    account.dwValue = in.dword("account value");
-  });
-  readList(in, "share count", 18, record.vecShare, [&](tagWMISHARE& share) {
-    share.strName = in.text("share name");
-    share.strPath = in.text("share path");
-    readShareList(in, share.vecTextsA, share.vecValuesA);
-    readShareList(in, share.vecTextsB, share.vecValuesB);
-    readShareList(in, share.vecTextsC, share.vecValuesC);
-    readShareList(in, share.vecTextsD, share.vecValuesD);
-  });
-}
-
-void readHardwareBody(FieldReader& in, tagDECODEDFILE& file) {
-  file.hardware.vecInfo.resize(1);
-  tagWMIINFOSTRUCT& system = file.hardware.vecInfo.front();
-  system.strComputerName = in.text("computer name");
-  system.strManufacturer = in.text("manufacturer");
-  system.strModel = in.text("model");
-  system.strSerialNumber = in.text("serial number");
-  system.strUUID = in.text("UUID");
-  readDevices(in, file.hardware);
-  readSystemGroupB(in, file);
-  readAccountsAndShares(in, file.hardware);
-}
-
-void readSoftwareBody(FieldReader& in, tagDECODEDFILE& file) {
-  readList(in, "application count", 12, file.applications, [&](tagAPPLIDATASTRUCT& application) {
-    application.tmInstall = in.dword("install time");
-    application.strName = in.text("application name");
-    application.strReserved1 = in.text("application reserved text");
-    application.strVersion = in.text("application version");
-    application.strReserved2 = in.text("application reserved text");
-    application.dwReserved = in.dword("application reserved word");
-  });
-  file.dwTrailerCount = in.dword("trailer count");
-}
-
 }  // namespace
 
 tagDECODEDFILE decodeDataFile(const std::string& bytes) {
-  FieldReader in(bytes);
+  CFieldReader in(bytes);
   tagDECODEDFILE file;
-  file.header = readHeader(in);
+  describeHeader(in, file.header);
   if (file.header.dwFileNumber == 12) {
     file.kind = tagDECODEDFILE::Hardware;
-    readHardwareBody(in, file);
+    file.hardware.vecInfo.resize(1);
+    describeHardwareBody(in, file.hardware, file.hardware.vecInfo.front());
   } else if (file.header.dwFileNumber == 1) {
     file.kind = tagDECODEDFILE::Software;
-    readSoftwareBody(in, file);
+    describeSoftwareBody(in, file.applications, file.dwTrailerCount);
   } else {
     throw CDataFileError("unknown file number " + std::to_string(file.header.dwFileNumber), 0);
   }

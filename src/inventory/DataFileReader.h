@@ -1,5 +1,5 @@
-// Reads a data file back into records: the inverse of the two managers'
-// encoders, used by the qz-dump inspector and by the tests. Texts come back
+// Reads a data file back into records, by the descriptions of
+// RecordLayout.h, for the qz-dump inspector and the tests. Texts come back
 // as UTF-8.
 #pragma once
 
@@ -28,12 +28,8 @@ struct tagDECODEDFILE {
 
   // Hardware file: the system record in vecInfo[0] (both groups) and the lists.
   tagWMISTRUCT hardware;
-  // The two texts and the time that close the system record's second group.
-  std::string strTrailingText1;
-  std::string strTrailingText2;
-  unsigned int tmTrailing = 0;
 
-  // Software file: the applications and the count that follows them.
+  // Software file: the applications and the reserved count that follows them.
   std::vector<tagAPPLIDATASTRUCT> applications;
   unsigned int dwTrailerCount = 0;
 };

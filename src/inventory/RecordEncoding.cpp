@@ -1,17 +1,16 @@
 // Field encodings of the data files: little-endian numbers and counted
 // Shift-JIS strings, written without separators or padding.
-#include "inventory/CBaseInfoManager.h"
+#include "inventory/FieldWriter.h"
 
 #include "util/utils.h"
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 namespace {
 
-void putLittleEndian(std::uint64_t value, int width, char* buf) {
-  for (int i = 0; i < width; ++i) buf[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+void appendLittleEndian(std::string& out, std::uint64_t value, int width) {
+  for (int i = 0; i < width; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 // Plain ASCII without NUL is its own Shift-JIS form.
@@ -35,88 +34,86 @@ std::size_t shiftJisCutLength(const std::string& text, std::size_t limit) {
   return position;
 }
 
+void appendShiftJis(std::string& out, const std::string& bytes) {
+  const std::size_t n = shiftJisCutLength(bytes, CBaseInfoManager::kMaxStringBytes);
+  if (n == 0) {
+    out += '\0';
+  } else if (n <= 254) {
+    out += static_cast<char>(n);
+  } else {
+    out += static_cast<char>(0xFF);
+    appendLittleEndian(out, n, 2);
+  }
+  out.append(bytes, 0, n);
+}
+
+// The adapters below hand an encoded field over to a caller's buffer.
+void copyOut(const std::string& field, char* buf, int& len) {
+  std::memcpy(buf, field.data(), field.size());
+  len = static_cast<int>(field.size());
+}
+
 }  // namespace
+
+namespace wmi {
+
+void appendDword(std::string& out, unsigned int value) { appendLittleEndian(out, value, 4); }
+
+void appendInt64(std::string& out, long long value) { appendLittleEndian(out, static_cast<std::uint64_t>(value), 8); }
+
+void appendTime(std::string& out, long long seconds) {
+  appendLittleEndian(out, static_cast<std::uint64_t>(seconds) & 0xFFFFFFFFu, 4);
+}
+
+void appendText(std::string& out, const std::string& text) {
+  if (isPlainAscii(text))
+    appendShiftJis(out, text);
+  else
+    appendShiftJis(out, UTF8toSJIS(text));
+}
+
+}  // namespace wmi
+
+void CFieldWriter::textValueList(const char* key, const char* what, const std::vector<std::string>& texts,
+                                 const std::vector<unsigned int>& values) {
+  dword(key, what, static_cast<unsigned int>(texts.size()));
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    text(key, what, texts[i]);
+    dword(key, what, i < values.size() ? values[i] : 0);
+  }
+}
 
 void CBaseInfoManager::FormatDWORDData(unsigned int value, char* buf, int& len) {
   if (buf == nullptr) return;
-  putLittleEndian(value, 4, buf);
-  len = 4;
+  std::string field;
+  wmi::appendDword(field, value);
+  copyOut(field, buf, len);
 }
 
 void CBaseInfoManager::FormatInt64Data(long long value, char* buf, int& len) {
   if (buf == nullptr) return;
-  putLittleEndian(static_cast<std::uint64_t>(value), 8, buf);
-  len = 8;
-}
-
-void CBaseInfoManager::FormatFloatData(float value, char* buf, int& len) {
-  if (buf == nullptr) return;
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  putLittleEndian(bits, 4, buf);
-  len = 4;
+  std::string field;
+  wmi::appendInt64(field, value);
+  copyOut(field, buf, len);
 }
 
 void CBaseInfoManager::FormatCTimeData(long value, char* buf, int& len) {
   if (buf == nullptr) return;
-  putLittleEndian(static_cast<std::uint64_t>(value) & 0xFFFFFFFFu, 4, buf);
-  len = 4;
+  std::string field;
+  wmi::appendTime(field, value);
+  copyOut(field, buf, len);
 }
 
 void CBaseInfoManager::FormatCStringData(const std::string& text, char* buf, int& len, bool /*flag*/) {
   if (buf == nullptr) return;
-  const bool ascii = isPlainAscii(text);
-  const std::string converted = ascii ? std::string() : wmi::UTF8toSJIS(text);
-  const std::string& bytes = ascii ? text : converted;
-  const std::size_t n = shiftJisCutLength(bytes, kMaxStringBytes);
-  int prefix;
-  if (n == 0) {
-    buf[0] = 0;
-    prefix = 1;
-  } else if (n <= 254) {
-    buf[0] = static_cast<char>(n);
-    prefix = 1;
-  } else {
-    buf[0] = static_cast<char>(0xFF);
-    putLittleEndian(n, 2, buf + 1);
-    prefix = 3;
-  }
-  std::memcpy(buf + prefix, bytes.data(), n);
-  len = prefix + static_cast<int>(n);
+  std::string field;
+  wmi::appendText(field, text);
+  copyOut(field, buf, len);
 }
 
 void CBaseInfoManager::FormatHeaderData(const tagHEADERSTRUCT& header, char* buf, int& len) {
   if (buf == nullptr) return;
-  std::vector<char> scratch(kStringFieldSize);
-  int total = 0;
-  const auto appendString = [&](const std::string& text) {
-    int fieldLength = 0;
-    FormatCStringData(text, scratch.data(), fieldLength);
-    std::memcpy(buf + total, scratch.data(), fieldLength);
-    total += fieldLength;
-  };
-  const auto appendDword = [&](unsigned int value) {
-    int fieldLength = 0;
-    FormatDWORDData(value, buf + total, fieldLength);
-    total += fieldLength;
-  };
-  const auto appendTime = [&](long long value) {
-    int fieldLength = 0;
-    FormatCTimeData(static_cast<long>(value), buf + total, fieldLength);
-    total += fieldLength;
-  };
-  appendString(header.strMagic);
-  appendDword(header.dwFormatVersion);
-  appendDword(header.dwReserved);
-  appendString(header.strComputerName);
-  appendDword(header.dwFileNumber);
-  appendString(header.strAgentVersion);
-  appendDword(header.dwKindCode);
-  appendTime(header.tmStart);
-  appendTime(header.tmEnd);
-  if (header.dwFormatVersion >= 10004) {
-    appendDword(header.dwExtCode);
-    appendString(header.strUUID);
-  }
-  len = total;
+  CFieldWriter writer;
+  describeHeader(writer, header);
+  copyOut(writer.bytes(), buf, len);
 }

@@ -40,10 +40,6 @@ TEST(NumberFields, LittleEndianWithFixedWidths) {
 
   CBaseInfoManager::FormatInt64Data(500107862016LL, buf, len);  // a 500 GB disk
   EXPECT_EQ(bytes({0x00, 0x60, 0xC0, 0x70, 0x74, 0x00, 0x00, 0x00}), std::vector<unsigned char>(buf, buf + 8));
-
-  CBaseInfoManager::FormatFloatData(1.5f, buf, len);
-  EXPECT_EQ(4, len);
-  EXPECT_EQ(bytes({0x00, 0x00, 0xC0, 0x3F}), std::vector<unsigned char>(buf, buf + 4));
 }
 
 TEST(NumberFields, TimesKeepOnlyTheirLow32Bits) {

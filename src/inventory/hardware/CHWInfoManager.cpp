@@ -1,5 +1,6 @@
 #include "inventory/hardware/CHWInfoManager.h"
 
+#include "inventory/DataFileWriter.h"
 #include "util/utils.h"
 
 #include <ctime>
@@ -59,4 +60,13 @@ void CHWInfoManager::buildHeader() {
   header.dwKindCode = 5;
   header.dwExtCode = 1;
   header.strUUID = system.strUUID;
+}
+
+bool CHWInfoManager::encodeInfo(const boost::filesystem::path& file) {
+  CDataFileWriter out(file);
+  buildHeader();
+  describeHeader(out, header);
+  describeHardwareBody(out, *pWmiStruct, systemRecord());
+  out.endMarker();
+  return true;
 }

@@ -24,6 +24,11 @@ struct tagWMIINFOSTRUCT {
   std::string strOSVersion;
   std::string strComputerName;
   std::string strUUID;
+  // Reserved: the file always holds two empty texts and a time of 0 here
+  // (inventory/RecordLayout.h); only a reader of a file fills these.
+  std::string strTrailingText1;
+  std::string strTrailingText2;
+  long long tmTrailing = 0;
 };
 
 // One physical processor package.
@@ -55,6 +60,8 @@ struct tagWMIPATSTRUCT {
   long long llSize = 0;
   long long llFreeSpace = 0;
   unsigned int dwDriveType = 3;  // local disk
+  // Reserved: the file always holds 0xFFFFFFFF here (inventory/RecordLayout.h),
+  // whatever this holds; only a reader of a file fills it.
   unsigned int dwReserved = 0xFFFFFFFF;
 };
 

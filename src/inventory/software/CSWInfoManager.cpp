@@ -53,16 +53,9 @@ void CSWInfoManager::buildHeader() {
 bool CSWInfoManager::encodeInfo(const boost::filesystem::path& file) {
   CDataFileWriter out(file);
   buildHeader();
-  out.header(header);
-  out.list(vecApplications, [&](const tagAPPLIDATASTRUCT& application) {
-    out.time(application.tmInstall);
-    out.text(application.strName);
-    out.text(application.strReserved1);
-    out.text(application.strVersion);
-    out.text(application.strReserved2);
-    out.dword(application.dwReserved);
-  });
-  out.dword(0);
+  describeHeader(out, header);
+  const unsigned int trailerCount = 0;  // reserved: the layout writes its own value
+  describeSoftwareBody(out, vecApplications, trailerCount);
   out.endMarker();
   return true;
 }
