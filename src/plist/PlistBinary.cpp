@@ -1,8 +1,9 @@
 #include "plist/PlistBinary.h"
 
-#include "plist/Plist.h"
+#include "plist/PlistBuilder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -10,105 +11,39 @@ namespace Plist {
 
 namespace {
 
-constexpr std::size_t kTrailerSize = 32;
-constexpr std::size_t kSignatureSize = 8;
+constexpr long long kTrailerSize = 32;
+constexpr long long kSignatureSize = 8;
 
-[[noreturn]] void fail(const std::string& message) { throw Error(message); }
-
-// The failures of the checks below are built out of line, so that the checks
-// themselves stay small enough to be inlined on every object.
-[[noreturn]] __attribute__((noinline)) void failOutOfBounds() { fail("Out of bounds getRange"); }
-[[noreturn]] __attribute__((noinline)) void failReference(int objRef) {
-  fail("Plist: object reference " + std::to_string(objRef) + " outside the offset table");
+// Failures are built out of line, so that the checks that lead to them stay
+// small enough to be inlined on every object.
+[[noreturn]] __attribute__((noinline)) void fail(const std::string& message, long long offset) {
+  throw Error(message, offset);
 }
-[[noreturn]] __attribute__((noinline)) void failOffset(std::int32_t offset) {
-  fail("Plist: object offset " + std::to_string(offset) + " outside the object table");
+[[noreturn]] __attribute__((noinline)) void failOutOfBounds(long long offset) {
+  fail("Out of bounds getRange", offset);
 }
-[[noreturn]] __attribute__((noinline)) void failBudget() { fail("Plist: more values than the data can hold"); }
-
-// Every field read goes through this check first.
-inline void checkRange(std::size_t total, long long index, long long size) {
-  if (index < 0 || size < 0 || index > static_cast<long long>(total) ||
-      size > static_cast<long long>(total) - index)
-    failOutOfBounds();
+[[noreturn]] __attribute__((noinline)) void failReference(std::int32_t ref, long long offset) {
+  fail("Plist: object reference " + std::to_string(ref) + " outside the offset table", offset);
+}
+[[noreturn]] __attribute__((noinline)) void failOffset(std::int32_t objectOffset, long long offset) {
+  fail("Plist: object offset " + std::to_string(objectOffset) + " outside the object table", offset);
 }
 
-// A big-endian number of `length` bytes at `bytes`, already checked.
+// A big-endian number of `length` bytes at `bytes`, already checked; the low
+// 64 bits of a longer one.
 inline std::uint64_t bigEndianAt(const unsigned char* bytes, long long length) {
   std::uint64_t value = 0;
   for (long long i = 0; i < length; ++i) value = (value << 8) | bytes[i];
   return value;
 }
 
-// The low 64 bits of a big-endian number of `length` bytes.
-std::uint64_t readBigEndian(const std::vector<unsigned char>& table, long long position, long long length) {
-  checkRange(table.size(), position, length);
-  return bigEndianAt(table.data() + position, length);
-}
-
 std::int32_t low32(std::uint64_t value) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(value)); }
 
-// Each value read counts against the budget of the whole read.
-inline void spendBudget(const PlistHelperData& d) {
-  if (--d.valueBudget < 0) failBudget();
+double doubleOf(std::uint64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
 }
-
-// The object table offset of a reference, both checked against their tables.
-inline int objectOffset(const PlistHelperData& d, int objRef) {
-  if (objRef < 0 || static_cast<std::size_t>(objRef) >= d.offsetTable.size()) failReference(objRef);
-  const std::int32_t offset = d.offsetTable[static_cast<std::size_t>(objRef)];
-  if (offset < 0 || static_cast<std::size_t>(offset) >= d.objectTable.size()) failOffset(offset);
-  return offset;
-}
-
-// The count of a counted object: the low four bits of its marker, or for
-// fifteen and more the integer object after the marker.
-inline long long countOf(const PlistHelperData& d, int position, int& start) {
-  const unsigned char marker = d.objectTable[static_cast<std::size_t>(position)];
-  start = 1;
-  if ((marker & 0x0F) != 0x0F) return marker & 0x0F;
-  return getCount(d, position, marker, start);
-}
-
-// The payload of a counted object: `count` units of `unitSize` bytes after
-// the marker (and the extended count, if any). Returns its start.
-inline long long payloadStart(const PlistHelperData& d, int position, long long& count, long long unitSize) {
-  int start = 0;
-  count = countOf(d, position, start);
-  if (count < 0 || count > static_cast<long long>(d.objectTable.size()) / unitSize) failOutOfBounds();
-  checkRange(d.objectTable.size(), static_cast<long long>(position) + start, count * unitSize);
-  return static_cast<long long>(position) + start;
-}
-
-// The object references of a container where they stand in the object
-// table, checked once as a whole.
-class ContainerRefs {
- public:
-  ContainerRefs(const PlistHelperData& d, int objRef) : width_(d.objRefSize) {
-    const int position = objectOffset(d, objRef);
-    int start = 0;
-    count_ = countOf(d, position, start);
-    if ((d.objectTable[static_cast<std::size_t>(position)] >> 4) == 0xD) count_ = count_ > (1LL << 61) ? -1 : count_ * 2;
-    if (width_ < 1 || count_ == 0) {
-      count_ = 0;
-      return;
-    }
-    if (count_ < 0 || count_ > static_cast<long long>(d.objectTable.size()) / width_) failOutOfBounds();
-    const long long at = static_cast<long long>(position) + start;
-    checkRange(d.objectTable.size(), at, count_ * width_);
-    first_ = d.objectTable.data() + at;
-  }
-
-  std::size_t size() const { return static_cast<std::size_t>(count_); }
-  std::int32_t operator[](std::size_t index) const {
-    return low32(bigEndianAt(first_ + index * static_cast<std::size_t>(width_), width_));
-  }
-
- private:
-  const unsigned char* first_ = nullptr;
-  long long count_ = 0;
-  int width_;
-};
 
 // UTF-16 code units, big-endian, to UTF-8. False on a lone surrogate.
 bool utf8FromUtf16BigEndian(const unsigned char* units, std::size_t count, std::string& text) {
@@ -161,296 +96,293 @@ bool utf8FromUtf16BigEndian(const unsigned char* units, std::size_t count, std::
   return true;
 }
 
-// Marks a container as being parsed for as long as it lives, so that a
-// container reached again from inside itself, or nesting without end, is
-// refused instead of recursing for ever.
-class ContainerGuard {
+// Walks the objects of one binary property list for the Builder. Offsets
+// count from the first byte of the data, the signature included, where the
+// object table starts.
+class BinaryReader {
  public:
-  ContainerGuard(const PlistHelperData& d, int objRef) : d_(d) {
-    if (std::find(d.activeRefs.begin(), d.activeRefs.end(), objRef) != d.activeRefs.end())
-      fail("Plist: container " + std::to_string(objRef) + " contains itself");
-    if (d.activeRefs.size() >= static_cast<std::size_t>(kMaxNesting)) fail("Plist: nesting deeper than 512 levels");
-    d.activeRefs.push_back(objRef);
+  struct Node {
+    std::int32_t ref;  // the object's index in the offset table
+    long long from;    // where that reference stands; -1 for the root
+  };
+
+  explicit BinaryReader(std::vector<unsigned char>&& data);
+
+  // The root of the tree is always object 0, whatever the trailer names.
+  static Node root() { return Node{0, -1}; }
+
+  NodeKind kind(Node node) {
+    at_ = objectAt(node);
+    const unsigned char type = table_[static_cast<std::size_t>(at_)] >> 4;
+    return type == 0xA ? NodeKind::Array : type == 0xD ? NodeKind::Dictionary : NodeKind::Other;
   }
-  ~ContainerGuard() { d_.activeRefs.pop_back(); }
-  ContainerGuard(const ContainerGuard&) = delete;
-  ContainerGuard& operator=(const ContainerGuard&) = delete;
+
+  boost::any scalar(Node node, bool keep);
+
+  template <typename OnElement>
+  void elements(Node node, array_type* reserve, OnElement onElement) {
+    const Nesting nesting(*this, node.ref);
+    const References refs(*this, at_);
+    if (reserve != nullptr) reserve->reserve(refs.size());
+    for (std::size_t i = 0; i < refs.size(); ++i) onElement(refs[i]);
+  }
+
+  template <typename OnEntry>
+  void entries(Node node, OnEntry onEntry) {
+    const Nesting nesting(*this, node.ref);
+    const References refs(*this, at_);
+    const std::size_t pairs = refs.size() / 2;
+    for (std::size_t i = 0; i < pairs; ++i) onEntry(refs[i], refs[pairs + i]);
+  }
+
+  // A key is an ASCII or UTF-16 string object, read straight into a text.
+  bool keyIsText(Node node) {
+    at_ = objectAt(node);
+    const unsigned char type = table_[static_cast<std::size_t>(at_)] >> 4;
+    return type == 0x5 || type == 0x6;
+  }
+  std::string keyText(Node) const { return (table_[static_cast<std::size_t>(at_)] >> 4) == 0x5 ? ascii() : unicode(); }
+
+  [[noreturn]] void keyIsNotText(Node node) {
+    fail("Error parsing dictionary.  Key can't be parsed as a string", offsetOf(node));
+  }
 
  private:
-  const PlistHelperData& d_;
+  // The references of a container where they stand in the object table,
+  // checked once as a whole.
+  class References {
+   public:
+    References(const BinaryReader& reader, long long position);
+    std::size_t size() const { return static_cast<std::size_t>(count_); }
+    Node operator[](std::size_t index) const {
+      const std::size_t at = index * static_cast<std::size_t>(width_);
+      return Node{low32(bigEndianAt(first_ + at, width_)), start_ + static_cast<long long>(at)};
+    }
+
+   private:
+    const unsigned char* first_ = nullptr;
+    long long start_ = 0;
+    long long count_ = 0;
+    int width_;
+  };
+
+  // Marks a container as being read for as long as it lives, so that a
+  // container reached again from inside itself, or nesting without end, is
+  // refused instead of recursing for ever.
+  class Nesting {
+   public:
+    Nesting(BinaryReader& reader, std::int32_t ref);
+    ~Nesting() { open_.pop_back(); }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    std::vector<std::int32_t>& open_;
+  };
+
+  void readTrailer(const std::vector<unsigned char>& data);
+  void readOffsetTable(const std::vector<unsigned char>& data);
+
+  // Where an object starts, both tables checked; each object read counts
+  // against the budget of the whole read.
+  long long objectAt(Node node) {
+    if (--budget_ < 0) fail("Plist: more values than the data can hold", node.from);
+    return offsetOf(node);
+  }
+  long long offsetOf(Node node) const {
+    if (node.ref < 0 || static_cast<std::size_t>(node.ref) >= offsets_.size()) failReference(node.ref, node.from);
+    const std::int32_t offset = offsets_[static_cast<std::size_t>(node.ref)];
+    if (offset < 0 || static_cast<std::size_t>(offset) >= table_.size())
+      failOffset(offset, offsetTableStart_ + static_cast<long long>(node.ref) * offsetWidth_);
+    return offset;
+  }
+
+  void checkRange(long long index, long long size) const {
+    if (index < 0 || size < 0 || index > static_cast<long long>(table_.size()) ||
+        size > static_cast<long long>(table_.size()) - index)
+      failOutOfBounds(at_);
+  }
+  std::uint64_t bigEndian(long long position, long long length) const {
+    checkRange(position, length);
+    return bigEndianAt(table_.data() + position, length);
+  }
+
+  long long integerAt(long long position, int& width) const;
+
+  // The count of a counted object: the low four bits of its marker, or for
+  // fifteen and more the integer object after the marker. `start` is where
+  // the payload starts, counted from the marker.
+  long long countAt(long long position, long long& start) const {
+    const unsigned char marker = table_[static_cast<std::size_t>(position)];
+    start = 1;
+    return (marker & 0x0F) != 0x0F ? marker & 0x0F : extendedCountAt(position, start);
+  }
+  long long extendedCountAt(long long position, long long& start) const;
+
+  // The payload of the counted object being read: `count` units of
+  // `unitSize` bytes after the marker (and the extended count, if any).
+  // Returns its start.
+  long long payload(long long& count, long long unitSize) const {
+    long long start = 0;
+    count = countAt(at_, start);
+    if (count < 0 || count > static_cast<long long>(table_.size()) / unitSize) failOutOfBounds(at_);
+    checkRange(at_ + start, count * unitSize);
+    return at_ + start;
+  }
+
+  double real() const;
+  Date date() const;
+  std::string ascii() const;
+  std::string unicode() const;
+
+  std::vector<std::int32_t> offsets_;  // where each object starts, by reference
+  std::vector<unsigned char> table_;   // the data up to the offset table
+  int offsetWidth_ = 0;
+  int refWidth_ = 0;
+  long long offsetTableStart_ = 0;
+  // Without shared containers every value costs at least one byte of the
+  // object table; generous sharing is allowed, an exponential expansion not.
+  std::int64_t budget_ = 0;
+  std::vector<std::int32_t> open_;  // the containers being read
+  long long at_ = 0;                // the object being read
 };
 
-// A dictionary key: an ASCII or UTF-16 string object, read straight into a
-// string rather than through a value.
-std::string parseKey(const PlistHelperData& d, int objRef) {
-  spendBudget(d);
-  const int position = objectOffset(d, objRef);
-  const unsigned char kind = d.objectTable[static_cast<std::size_t>(position)] >> 4;
-  if (kind == 0x5) return parseBinaryString(d, position);
-  if (kind == 0x6) return parseBinaryUnicode(d, position);
-  parseBinary(d, objRef);  // other objects fail with their own error first
-  fail("Error parsing dictionary.  Key can't be parsed as a string");
+BinaryReader::BinaryReader(std::vector<unsigned char>&& data) {
+  if (static_cast<long long>(data.size()) < kSignatureSize + kTrailerSize)
+    fail("Plist: binary data too short for its trailer", -1);
+  readTrailer(data);
+  readOffsetTable(data);
+  data.resize(static_cast<std::size_t>(offsetTableStart_));
+  table_ = std::move(data);
+  budget_ = 4 * static_cast<std::int64_t>(table_.size()) + 4096;
 }
 
-// The kind of object a reference leads to: the high four bits of its marker.
-unsigned char kindOf(const PlistHelperData& d, int objRef) {
-  return d.objectTable[static_cast<std::size_t>(objectOffset(d, objRef))] >> 4;
-}
-
-// An array object, each element made a value by `valueOf(reference)`.
-template <typename ValueOf>
-std::vector<boost::any> readArray(const PlistHelperData& d, int objRef, ValueOf valueOf) {
-  ContainerGuard guard(d, objRef);
-  const ContainerRefs refs(d, objRef);
-  std::vector<boost::any> array;
-  array.reserve(refs.size());
-  for (std::size_t i = 0; i < refs.size(); ++i) array.push_back(valueOf(refs[i]));
-  return array;
-}
-
-// A dictionary object: `store(dictionary, key, value reference)` for each entry.
-template <typename Store>
-std::map<std::string, boost::any> readDictionary(const PlistHelperData& d, int objRef, Store store) {
-  ContainerGuard guard(d, objRef);
-  const ContainerRefs refs(d, objRef);
-  const std::size_t pairs = refs.size() / 2;
-  std::map<std::string, boost::any> dictionary;
-  for (std::size_t i = 0; i < pairs; ++i) store(dictionary, parseKey(d, refs[i]), refs[pairs + i]);
-  return dictionary;
-}
-
-void storeParsed(const PlistHelperData& d, std::map<std::string, boost::any>& dictionary, std::string&& key,
-                 int valueRef) {
-  storeEntry(dictionary, std::move(key), parseBinary(d, valueRef));
-}
-
-// Everything that parseBinary checks of a value, without building its
-// containers and texts.
-void check(const PlistHelperData& d, int objRef) {
-  const unsigned char kind = kindOf(d, objRef);
-  if (kind == 0xA || kind == 0xD) {
-    spendBudget(d);
-    ContainerGuard guard(d, objRef);
-    const ContainerRefs refs(d, objRef);
-    const std::size_t keys = kind == 0xD ? refs.size() / 2 : 0;
-    for (std::size_t i = 0; i < keys; ++i) parseKey(d, refs[i]);
-    for (std::size_t i = keys; i < refs.size(); ++i) check(d, refs[i]);
-  } else if (kind == 0x4 || kind == 0x5) {
-    spendBudget(d);
-    long long count = 0;
-    payloadStart(d, objectOffset(d, objRef), count, 1);
-  } else {
-    parseBinary(d, objRef);
-  }
-}
-
-}  // namespace
-
-boost::any parseBinaryReport(const PlistHelperData& d, int objRef, const ItemKeys& itemKeys) {
-  const auto storeField = [&](std::map<std::string, boost::any>& fields, std::string&& key, int valueRef) {
-    if (std::binary_search(itemKeys.begin(), itemKeys.end(), key))
-      storeParsed(d, fields, std::move(key), valueRef);
-    else
-      check(d, valueRef);
-  };
-  const auto item = [&](int ref) -> boost::any {
-    if (kindOf(d, ref) != 0xD) return parseBinary(d, ref);
-    spendBudget(d);
-    return readDictionary(d, ref, storeField);
-  };
-  const auto storeEntryOfReport = [&](std::map<std::string, boost::any>& report, std::string&& key, int valueRef) {
-    if (key == "_items" && kindOf(d, valueRef) == 0xA) {
-      spendBudget(d);
-      storeEntry(report, std::move(key), readArray(d, valueRef, item));
-    } else {
-      storeParsed(d, report, std::move(key), valueRef);
-    }
-  };
-  if (kindOf(d, objRef) != 0xA) return parseBinary(d, objRef);
-  spendBudget(d);
-  return readArray(d, objRef, [&](int ref) -> boost::any {
-    if (kindOf(d, ref) != 0xD) return parseBinary(d, ref);
-    spendBudget(d);
-    return readDictionary(d, ref, storeEntryOfReport);
-  });
-}
-
-boost::any readBinaryPlist(const char* data, long long size, const ItemKeys* itemKeys) {
-  if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
-  return readBinaryPlist(std::vector<unsigned char>(bytes, bytes + size), itemKeys);
-}
-
-boost::any readBinaryPlist(std::vector<unsigned char>&& data, const ItemKeys* itemKeys) {
+void BinaryReader::readTrailer(const std::vector<unsigned char>& data) {
   const long long size = static_cast<long long>(data.size());
-  if (size < static_cast<long long>(kSignatureSize + kTrailerSize)) fail("Plist: binary data too short for its trailer");
-  PlistHelperData d;
-  parseTrailer(d, std::vector<unsigned char>(data.end() - kTrailerSize, data.end()));
-  if (d.offsetByteSize < 1) fail("Plist: offset table entries of 0 bytes");
-  if (d.offsetTableOffset < static_cast<long long>(kSignatureSize) ||
-      d.offsetTableOffset > size - static_cast<long long>(kTrailerSize))
-    fail("Plist: offset table outside the data");
-  parseOffsetTable(d, std::vector<unsigned char>(data.begin() + d.offsetTableOffset, data.end() - kTrailerSize));
-  // The data up to the offset table becomes the object table where it lies.
-  data.resize(static_cast<std::size_t>(d.offsetTableOffset));
-  d.objectTable = std::move(data);
-  // Without shared containers every value costs at least one byte of the
-  // object table; allow generous sharing, but not an exponential expansion.
-  d.valueBudget = 4 * static_cast<std::int64_t>(d.objectTable.size()) + 4096;
-  return itemKeys == nullptr ? parseBinary(d, 0) : parseBinaryReport(d, 0, *itemKeys);
+  const long long trailer = size - kTrailerSize;
+  offsetWidth_ = data[static_cast<std::size_t>(trailer + 6)];
+  refWidth_ = data[static_cast<std::size_t>(trailer + 7)];
+  offsetTableStart_ = static_cast<long long>(bigEndianAt(data.data() + trailer + 24, 8));
+  if (offsetWidth_ < 1) fail("Plist: offset table entries of 0 bytes", trailer + 6);
+  if (offsetTableStart_ < kSignatureSize || offsetTableStart_ > trailer)
+    fail("Plist: offset table outside the data", trailer + 24);
 }
 
-void parseTrailer(PlistHelperData& d, const std::vector<unsigned char>& trailer) {
-  checkRange(trailer.size(), 0, static_cast<long long>(kTrailerSize));
-  d.offsetByteSize = trailer[6];
-  d.objRefSize = trailer[7];
-  d.objectCount = low32(readBigEndian(trailer, 12, 4));
-  d.offsetTableOffset = static_cast<std::int64_t>(readBigEndian(trailer, 24, 8));
-}
-
-void parseOffsetTable(PlistHelperData& d, const std::vector<unsigned char>& offsetTableBytes) {
-  d.offsetTable.clear();
-  if (d.offsetByteSize < 1) return;
-  const std::size_t width = static_cast<std::size_t>(d.offsetByteSize);
-  d.offsetTable.reserve(offsetTableBytes.size() / width);
-  std::size_t position = 0;
-  for (; position + width <= offsetTableBytes.size(); position += width)
-    d.offsetTable.push_back(low32(bigEndianAt(offsetTableBytes.data() + position, d.offsetByteSize)));
+void BinaryReader::readOffsetTable(const std::vector<unsigned char>& data) {
+  const long long end = static_cast<long long>(data.size()) - kTrailerSize;
+  offsets_.reserve(static_cast<std::size_t>((end - offsetTableStart_) / offsetWidth_));
+  long long position = offsetTableStart_;
+  for (; position + offsetWidth_ <= end; position += offsetWidth_)
+    offsets_.push_back(low32(bigEndianAt(data.data() + position, offsetWidth_)));
   // A last entry cut short by the end of the table is out of bounds.
-  if (position < offsetTableBytes.size()) failOutOfBounds();
+  if (position < end) failOutOfBounds(position);
 }
 
-boost::any parseBinary(const PlistHelperData& d, int objRef) {
-  spendBudget(d);
-  const int position = objectOffset(d, objRef);
-  const unsigned char marker = d.objectTable[static_cast<std::size_t>(position)];
+BinaryReader::Nesting::Nesting(BinaryReader& reader, std::int32_t ref) : open_(reader.open_) {
+  if (std::find(open_.begin(), open_.end(), ref) != open_.end())
+    fail("Plist: container " + std::to_string(ref) + " contains itself", reader.at_);
+  if (open_.size() >= static_cast<std::size_t>(kMaxNesting)) fail("Plist: nesting deeper than 512 levels", reader.at_);
+  open_.push_back(ref);
+}
+
+BinaryReader::References::References(const BinaryReader& reader, long long position) : width_(reader.refWidth_) {
+  long long start = 0;
+  count_ = reader.countAt(position, start);
+  const std::vector<unsigned char>& table = reader.table_;
+  if ((table[static_cast<std::size_t>(position)] >> 4) == 0xD) count_ = count_ > (1LL << 61) ? -1 : count_ * 2;
+  if (width_ < 1 || count_ == 0) {
+    count_ = 0;
+    return;
+  }
+  if (count_ < 0 || count_ > static_cast<long long>(table.size()) / width_) failOutOfBounds(position);
+  start_ = position + start;
+  reader.checkRange(start_, count_ * width_);
+  first_ = table.data() + start_;
+}
+
+boost::any BinaryReader::scalar(Node, bool keep) {
+  const unsigned char marker = table_[static_cast<std::size_t>(at_)];
+  long long count = 0;
   int width = 0;
   switch (marker >> 4) {
     case 0x0:
-      if (marker == 0x00) fail("Plist: null byte encountered, unsure how to parse");
-      if (marker == 0x0F) fail("Plist: fill byte encountered, unsure how to parse");
-      if (marker == 0x08 || marker == 0x09) return parseBinaryBool(d, position);
-      fail(std::string("Plist: unknown header ") + static_cast<char>(marker));
-    case 0x1: return parseBinaryInt(d, position, width);
-    case 0x2: return parseBinaryReal(d, position);
-    case 0x3: return parseBinaryDate(d, position);
-    case 0x4: return parseBinaryByteArray(d, position);
-    case 0x5: return parseBinaryString(d, position);
-    case 0x6: return parseBinaryUnicode(d, position);
-    case 0xA: return parseBinaryArray(d, objRef);
-    case 0xD: return parseBinaryDictionary(d, objRef);
-    default: fail("This type is not supported");
+      if (marker == 0x00) fail("Plist: null byte encountered, unsure how to parse", at_);
+      if (marker == 0x0F) fail("Plist: fill byte encountered, unsure how to parse", at_);
+      if (marker == 0x08 || marker == 0x09) return marker == 0x09;
+      fail(std::string("Plist: unknown header ") + static_cast<char>(marker), at_);
+    case 0x1: return integerAt(at_, width);
+    case 0x2: return real();
+    case 0x3: return date();
+    case 0x4: {
+      const long long start = payload(count, 1);
+      if (!keep) return boost::any();
+      const char* first = reinterpret_cast<const char*>(table_.data()) + start;
+      return data_type(first, first + count);
+    }
+    case 0x5:
+      if (keep) return ascii();
+      payload(count, 1);
+      return boost::any();
+    case 0x6: return unicode();
+    default: fail("This type is not supported", at_);
   }
 }
 
-bool parseBinaryBool(const PlistHelperData& d, int headerPosition) {
-  return d.objectTable.at(static_cast<std::size_t>(headerPosition)) == 0x09;
+long long BinaryReader::integerAt(long long position, int& width) const {
+  checkRange(position, 1);
+  width = 1 << (table_[static_cast<std::size_t>(position)] & 0x0F);
+  return static_cast<long long>(bigEndian(position + 1, width));
 }
 
-long long parseBinaryInt(const PlistHelperData& d, int headerPosition, int& intByteCount) {
-  checkRange(d.objectTable.size(), headerPosition, 1);
-  intByteCount = 1 << (d.objectTable[static_cast<std::size_t>(headerPosition)] & 0x0F);
-  return static_cast<long long>(readBigEndian(d.objectTable, static_cast<long long>(headerPosition) + 1, intByteCount));
+long long BinaryReader::extendedCountAt(long long position, long long& start) const {
+  const long long intPosition = position + 1;
+  checkRange(intPosition, 1);
+  if ((table_[static_cast<std::size_t>(intPosition)] >> 4) != 0x1) fail("Plist: count is not an integer", at_);
+  int width = 0;
+  const long long count = integerAt(intPosition, width);
+  start = 2 + width;
+  return count;
 }
 
-double parseBinaryReal(const PlistHelperData& d, int headerPosition) {
-  const int width = 1 << (d.objectTable[static_cast<std::size_t>(headerPosition)] & 0x0F);
-  const std::uint64_t bits = readBigEndian(d.objectTable, static_cast<long long>(headerPosition) + 1, width);
-  if (width == 8) {
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
+double BinaryReader::real() const {
+  const int width = 1 << (table_[static_cast<std::size_t>(at_)] & 0x0F);
+  const std::uint64_t bits = bigEndian(at_ + 1, width);
+  if (width == 8) return doubleOf(bits);
   if (width == 4) {
     const std::uint32_t narrow = static_cast<std::uint32_t>(bits);
     float value;
     std::memcpy(&value, &narrow, sizeof value);
     return value;
   }
-  fail("Plist: real of " + std::to_string(width) + " bytes");
+  fail("Plist: real of " + std::to_string(width) + " bytes", at_);
 }
 
-Date parseBinaryDate(const PlistHelperData& d, int headerPosition) {
-  checkRange(d.objectTable.size(), static_cast<long long>(headerPosition) + 1, 8);
-  const double seconds = bytesToDouble(&d.objectTable[static_cast<std::size_t>(headerPosition) + 1], false);
+Date BinaryReader::date() const {
   Date date;
-  date.setTimeFromAppleEpoch(seconds);
+  date.setTimeFromAppleEpoch(doubleOf(bigEndian(at_ + 1, 8)));
   return date;
 }
 
-std::vector<char> parseBinaryByteArray(const PlistHelperData& d, int headerPosition) {
+std::string BinaryReader::ascii() const {
   long long count = 0;
-  const long long start = payloadStart(d, headerPosition, count, 1);
-  const char* first = reinterpret_cast<const char*>(d.objectTable.data()) + start;
-  return std::vector<char>(first, first + count);
+  const long long start = payload(count, 1);
+  return std::string(reinterpret_cast<const char*>(table_.data()) + start, static_cast<std::size_t>(count));
 }
 
-std::string parseBinaryString(const PlistHelperData& d, int headerPosition) {
+std::string BinaryReader::unicode() const {
   long long count = 0;
-  const long long start = payloadStart(d, headerPosition, count, 1);
-  return std::string(reinterpret_cast<const char*>(d.objectTable.data()) + start, static_cast<std::size_t>(count));
-}
-
-std::string parseBinaryUnicode(const PlistHelperData& d, int headerPosition) {
-  long long count = 0;
-  const long long start = payloadStart(d, headerPosition, count, 2);
+  const long long start = payload(count, 2);
   std::string text;
-  if (!utf8FromUtf16BigEndian(d.objectTable.data() + start, static_cast<std::size_t>(count), text))
-    fail("Plist: invalid UTF-16 string: a lone surrogate");  // a damaged file
+  if (!utf8FromUtf16BigEndian(table_.data() + start, static_cast<std::size_t>(count), text))
+    fail("Plist: invalid UTF-16 string: a lone surrogate", at_);  // a damaged file
   return text;
 }
 
-std::vector<boost::any> parseBinaryArray(const PlistHelperData& d, int objRef) {
-  return readArray(d, objRef, [&d](int ref) { return parseBinary(d, ref); });
-}
+}  // namespace
 
-std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& d, int objRef) {
-  return readDictionary(d, objRef, [&d](std::map<std::string, boost::any>& dictionary, std::string&& key,
-                                        int valueRef) { storeParsed(d, dictionary, std::move(key), valueRef); });
-}
-
-std::vector<std::int32_t> getRefsForContainers(const PlistHelperData& d, int objRef) {
-  const ContainerRefs refs(d, objRef);
-  std::vector<std::int32_t> list(refs.size());
-  for (std::size_t i = 0; i < refs.size(); ++i) list[i] = refs[i];
-  return list;
-}
-
-long long getCount(const PlistHelperData& d, int bytePosition, unsigned char headerByte, int& startOffset) {
-  startOffset = 1;
-  long long count = headerByte & 0x0F;
-  if (count != 15) return count;
-  // Fifteen and more: an integer object right after the marker holds the count.
-  const long long intPosition = static_cast<long long>(bytePosition) + 1;
-  checkRange(d.objectTable.size(), intPosition, 1);
-  if ((d.objectTable[static_cast<std::size_t>(intPosition)] >> 4) != 0x1) fail("Plist: count is not an integer");
-  int width = 0;
-  count = parseBinaryInt(d, static_cast<int>(intPosition), width);
-  startOffset = 2 + width;
-  return count;
-}
-
-std::vector<unsigned char> getRange(const std::vector<unsigned char>& origBytes, long long index, long long size) {
-  checkRange(origBytes.size(), index, size);
-  return std::vector<unsigned char>(origBytes.begin() + index, origBytes.begin() + index + size);
-}
-
-std::vector<unsigned char> regulateNullBytes(const std::vector<unsigned char>& origBytes, unsigned int minBytes) {
-  std::vector<unsigned char> bytes = origBytes;
-  while (bytes.size() > minBytes && bytes.back() == 0) bytes.pop_back();
-  while (bytes.size() < minBytes) bytes.push_back(0);
-  return bytes;
-}
-
-double bytesToDouble(const unsigned char* bytes, bool littleEndian) {
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) {
-    const unsigned char byte = littleEndian ? bytes[7 - i] : bytes[i];
-    bits = (bits << 8) | byte;
-  }
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
+boost::any readBinary(std::vector<unsigned char>&& data, const ItemKeys* itemKeys) {
+  BinaryReader reader(std::move(data));
+  return Builder<BinaryReader>(reader, itemKeys).build(BinaryReader::root());
 }
 
 }  // namespace Plist

@@ -1,9 +1,7 @@
 #include "plist/PlistDate.h"
 
-#include "plist/Plist.h"
 #include "util/civiltime.h"
 
-#include <cerrno>
 #include <cmath>
 #include <limits>
 
@@ -46,59 +44,11 @@ void scanXmlDate(const char* text, int* fields[6]) {
 
 }  // namespace
 
-Date::Date() { setToCurrentTime(); }
-
-Date::Date(int month, int day, int year, int hour, int minute, int second, bool UTC) : _time(0) {
-  set(month, day, year, hour, minute, second, UTC);
-}
-
-void Date::set(int month, int day, int year, int hour, int minute, int second, bool UTC) {
-  if (UTC) {
-    _time = static_cast<time_t>(wmi::utcSecondsOf(year, month, day, hour, minute, second));
-    return;
-  }
-  std::tm local{};
-  local.tm_sec = second;
-  local.tm_min = minute;
-  local.tm_hour = hour;
-  local.tm_mday = day;
-  local.tm_mon = month - 1;
-  local.tm_year = year - 1900;
-  local.tm_isdst = -1;  // the zone's rule for that day, not today's
-  errno = 0;
-  const time_t seconds = std::mktime(&local);
-  // -1 is also a real second (1969-12-31T23:59:59 UTC): only a reported
-  // failure makes the date invalid.
-  if (seconds == -1 && errno != 0) throw Error("Plist::Date::set() date invalid");
-  _time = seconds;
-}
-
-void Date::setToCurrentTime() { _time = time(nullptr); }
-
-time_t Date::timeAsEpoch() const { return _time; }
-
-long long Date::secondsSinceDate(const Date& other) const {
-  return static_cast<long long>(_time) - static_cast<long long>(other._time);
-}
-
-int Date::compare(const Date& a, const Date& b) {
-  if (a._time < b._time) return -1;
-  return a._time == b._time ? 0 : 1;
-}
-
-std::string Date::timeAsXMLConvention() const {
-  std::tm utc{};
-  if (gmtime_r(&_time, &utc) == nullptr) return std::string();
-  char buffer[21];
-  const std::size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return std::string(buffer, length);
-}
-
 void Date::setTimeFromXMLConvention(const std::string& text) {
   int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
   int* fields[6] = {&year, &month, &day, &hour, &minute, &second};
   scanXmlDate(text.c_str(), fields);
-  set(month, day, year, hour, minute, second, true);
+  _time = static_cast<time_t>(wmi::utcSecondsOf(year, month, day, hour, minute, second));
 }
 
 void Date::setTimeFromAppleEpoch(double seconds) {
@@ -114,7 +64,5 @@ void Date::setTimeFromAppleEpoch(double seconds) {
   else
     _time = static_cast<time_t>(epoch);
 }
-
-double Date::timeAsAppleEpoch() const { return static_cast<double>(_time) - kAppleEpochOffset; }
 
 }  // namespace Plist

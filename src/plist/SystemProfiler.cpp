@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
+#include <iostream>
+#include <string>
 
 namespace Plist {
 
@@ -45,6 +48,21 @@ unsigned int scaledFigure(const std::string& text, std::initializer_list<Unit> u
   return 0;
 }
 
+// A report that is there but cannot be read is named on standard error with
+// the reader's complaint; a missing or empty one is not: the collection
+// script names a source that failed, and one with nothing to say is no fault.
+void reportLost(const boost::filesystem::path& file, const std::exception& error) {
+  boost::system::error_code ec;
+  if (!boost::filesystem::exists(file, ec) ||
+      (boost::filesystem::is_regular_file(file, ec) && boost::filesystem::file_size(file, ec) == 0))
+    return;
+  std::string line = "qz-agent: a report could not be read, so left out of the data files: " +
+                     file.filename().string() + " (" + error.what();
+  const Error* plistError = dynamic_cast<const Error*>(&error);
+  if (plistError != nullptr && plistError->offset() >= 0) line += ", at byte " + std::to_string(plistError->offset());
+  std::cerr << line + ")\n";
+}
+
 }  // namespace
 
 boost::any readReport(const boost::filesystem::path& file) { return readReport(file, ItemKeys()); }
@@ -53,10 +71,11 @@ boost::any readReport(const boost::filesystem::path& file, const ItemKeys& itemK
   boost::any report;
   try {
     readPlist(file.string().c_str(), report, itemKeys.empty() ? nullptr : &itemKeys);
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     // Missing, malformed, truncated or too large for memory: the report is
     // unusable and its collector takes nothing from it (a failed read leaves
     // the value empty).
+    reportLost(file, error);
   }
   return report;
 }

@@ -2,14 +2,16 @@
 // system_profiler and friends.
 #pragma once
 
-#include "plist/PlistValue.h"
+#include "plist/Plist.h"
 
 #include <boost/filesystem/path.hpp>
 
 namespace Plist {
 
 // The property list in `file`; an empty value when the file is missing or
-// cannot be read for whatever reason.
+// cannot be read for whatever reason. A file that is there, not empty, and
+// cannot be read is named on standard error, with the reader's error and the
+// byte where it was found.
 boost::any readReport(const boost::filesystem::path& file);
 // The same, keeping only `itemKeys` of each item (sorted; see ItemKeys).
 boost::any readReport(const boost::filesystem::path& file, const ItemKeys& itemKeys);

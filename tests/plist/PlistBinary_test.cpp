@@ -2,7 +2,6 @@
 // count rule, and every malformed shape, which must fail with Plist::Error
 // without reading outside the buffer.
 #include "plist/Plist.h"
-#include "plist/PlistBinary.h"
 
 #include <boost/locale/encoding_utf.hpp>
 #include <gtest/gtest.h>
@@ -124,16 +123,6 @@ TEST(BinaryPlist, ContainersWithKeysInByteOrderAndTheLaterDuplicateWinning) {
   ASSERT_EQ(2u, ordered.size());
   EXPECT_EQ("z", ordered.begin()->first);
   EXPECT_EQ(3, boost::any_cast<long long>(ordered.at("z")));
-}
-
-TEST(BinaryPlist, ContainerReferencesAreKeysThenValues) {
-  Plist::PlistHelperData d;
-  d.objRefSize = 2;
-  d.objectTable = {0xD2, 0x00, 0x01, 0x00, 0x02, 0x01, 0x03, 0x00, 0x04};
-  d.offsetTable = {0};
-  EXPECT_EQ(std::vector<std::int32_t>({1, 2, 259, 4}), Plist::getRefsForContainers(d, 0));
-  d.objectTable.pop_back();  // the last reference cut short
-  EXPECT_THROW(Plist::getRefsForContainers(d, 0), Plist::Error);
 }
 
 TEST(BinaryPlist, TwoByteReferencesAndOffsetsAndATopObjectOtherThanZero) {

@@ -1,11 +1,14 @@
-// Dates are UTC whatever the local zone.
-#include "plist/Plist.h"
+// Dates are UTC whatever the local zone, and read as sscanf reads them.
+#include "plist/PlistDate.h"
+
+#include "util/civiltime.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
 #include <cstdlib>
+#include <ctime>
+#include <string>
 
 namespace {
 
@@ -27,31 +30,25 @@ time_t epochOf(const std::string& text) {
 
 }  // namespace
 
-TEST(PlistDate, XmlDatesAreUtcInEveryZone) {
+TEST(PlistDate, XmlDatesAreUtcInEveryZoneAndFieldsCarryOver) {
+  const struct {
+    const char* text;
+    time_t epoch;
+  } cases[] = {
+      {"2001-01-01T00:00:00Z", 978307200},
+      {"2021-07-04T12:00:00Z", 1625400000},  // summer time in New York
+      {"1970-01-01T05:00:00Z", 18000},       // before the local epoch in Tokyo
+      {"2020-13-01T00:00:00Z", 1609459200},  // month 13 is January
+      {"2023-02-29T00:00:00Z", 1677628800},  // the first of March
+      {"2021-03", 1614556800},               // missing fields from the epoch
+      {"not a date", 0},
+      {"1969-12-31T23:59:58Z", -2},  // before 1970, as the binary form reads them
+      {"1901-01-01T00:00:00Z", -2177452800},
+  };
   for (const char* zone : {"UTC", "Asia/Tokyo", "America/New_York", "Australia/Lord_Howe"}) {
     InZone tz(zone);
-    EXPECT_EQ(978307200, epochOf("2001-01-01T00:00:00Z")) << zone;
-    EXPECT_EQ(1625400000, epochOf("2021-07-04T12:00:00Z")) << zone;  // summer time in New York
-    EXPECT_EQ(18000, epochOf("1970-01-01T05:00:00Z")) << zone;       // before the local epoch in Tokyo
-    Plist::Date date;
-    date.setTimeFromXMLConvention("2021-03-04T10:20:30Z");
-    EXPECT_EQ("2021-03-04T10:20:30Z", date.timeAsXMLConvention()) << zone;
-    date.setTimeFromXMLConvention("2001-01-01T00:00:00Z");
-    EXPECT_EQ(0.0, date.timeAsAppleEpoch()) << zone;
+    for (const auto& c : cases) EXPECT_EQ(c.epoch, epochOf(c.text)) << zone << " " << c.text;
   }
-  InZone tz("America/New_York");  // local dates follow the zone's rule of that day
-  EXPECT_EQ(epochOf("2021-01-15T17:00:00Z"), Plist::Date(1, 15, 2021, 12, 0, 0, false).timeAsEpoch());
-  EXPECT_EQ(epochOf("2021-07-15T16:00:00Z"), Plist::Date(7, 15, 2021, 12, 0, 0, false).timeAsEpoch());
-}
-
-TEST(PlistDate, FieldsCarryOverAndMissingFieldsComeFromTheEpoch) {
-  EXPECT_EQ(epochOf("2021-01-01T00:00:00Z"), epochOf("2020-13-01T00:00:00Z"));
-  EXPECT_EQ(epochOf("2023-03-01T00:00:00Z"), epochOf("2023-02-29T00:00:00Z"));
-  EXPECT_EQ(epochOf("2021-03-01T00:00:00Z"), epochOf("2021-03"));
-  EXPECT_EQ(0, epochOf("not a date"));
-  // Dates before 1970 are read as they are, as the binary form reads them.
-  EXPECT_EQ(-2, epochOf("1969-12-31T23:59:58Z"));
-  EXPECT_EQ(-2177452800, epochOf("1901-01-01T00:00:00Z"));
 }
 
 TEST(PlistDate, XmlDatesReadExactlyAsScanfReadsThem) {
@@ -61,8 +58,6 @@ TEST(PlistDate, XmlDatesReadExactlyAsScanfReadsThem) {
   for (const char* text : texts) {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
     std::sscanf(text, "%4d-%2d-%2dT%2d:%2d:%2dZ", &year, &month, &day, &hour, &minute, &second);
-    Plist::Date date;
-    date.setTimeFromXMLConvention(text);
-    EXPECT_EQ(Plist::Date(month, day, year, hour, minute, second, true).timeAsEpoch(), date.timeAsEpoch()) << text;
+    EXPECT_EQ(wmi::utcSecondsOf(year, month, day, hour, minute, second), epochOf(text)) << text;
   }
 }
