@@ -81,7 +81,8 @@ class CJsonDump : public CPlainFieldVisitor<CJsonDump> {
   template <typename Element>
   void list(const char* key, const char*, const std::vector<Element>& elements) {
     JsonValue& array = current().add(key, '[');
-    for (const Element& element : elements) within(array.add(nullptr, '{'), [&] { Layout<Element>::fields(*this, element); });
+    for (const Element& element : elements)
+      within(array.add(nullptr, '{'), [&] { Layout<Element>::fields(*this, element); });
   }
 
   void textValueList(const char* key, const char*, const std::vector<std::string>& texts,

@@ -141,7 +141,9 @@ class BinaryReader {
     const unsigned char type = table_[static_cast<std::size_t>(at_)] >> 4;
     return type == 0x5 || type == 0x6;
   }
-  std::string keyText(Node) const { return (table_[static_cast<std::size_t>(at_)] >> 4) == 0x5 ? ascii() : unicode(); }
+  std::string keyText(Node) const {
+    return (table_[static_cast<std::size_t>(at_)] >> 4) == 0x5 ? ascii() : unicode();
+  }
 
   [[noreturn]] void keyIsNotText(Node node) {
     fail("Error parsing dictionary.  Key can't be parsed as a string", offsetOf(node));

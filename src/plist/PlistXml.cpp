@@ -5,8 +5,10 @@
 
 #include <pugixml.hpp>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace Plist {
 
@@ -53,6 +55,8 @@ class XmlReader {
     return NodeKind::Other;
   }
 
+  // Nothing of a scalar but its element's name can be wrong, so one that is
+  // not kept is not read further.
   boost::any scalar(Node node, bool keep) const {
     const char* name = node.name();
     const auto is = [name](const char* element) { return std::strcmp(name + 1, element + 1) == 0; };
@@ -65,7 +69,7 @@ class XmlReader {
         if (is("string")) return keep ? boost::any(std::string(textOf(node))) : boost::any();
         break;
       case 'i':
-        if (is("integer")) return keep ? boost::any(static_cast<long long>(std::strtoll(textOf(node), nullptr, 10))) : boost::any();
+        if (is("integer")) return keep ? boost::any(std::strtoll(textOf(node), nullptr, 10)) : boost::any();
         break;
       case 'r':
         if (is("real")) return keep ? boost::any(std::strtod(textOf(node), nullptr)) : boost::any();
@@ -99,10 +103,9 @@ class XmlReader {
     for (Node key = node.first_child(); key; key = key.next_sibling()) {
       if (!isKey(key)) fail("Plist: XML dictionary key expected but not found", key);
       const Node value = key.next_sibling();
-      if (!value) fail("Plist: XML dictionary value expected for key " + std::string(textOf(key)) + "but not found", key);
-      if (isKey(value))
-        fail("Plist: XML dictionary value expected for key " + std::string(textOf(key)) + "but found another key node",
-             value);
+      const char* expected = "Plist: XML dictionary value expected for key ";
+      if (!value) fail(expected + std::string(textOf(key)) + "but not found", key);
+      if (isKey(value)) fail(expected + std::string(textOf(key)) + "but found another key node", value);
       onEntry(key, value);
       key = value;
     }

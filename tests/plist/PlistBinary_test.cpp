@@ -61,13 +61,27 @@ T readAs(const std::string& buffer) {
   return boost::any_cast<T>(read(buffer));
 }
 
+// The error and the offset it names, or "no error".
 std::string errorOf(const std::string& buffer) {
   try {
     read(buffer);
   } catch (const Plist::Error& error) {
-    return error.what();
+    return std::string(error.what()) + " @" + std::to_string(error.offset());
   }
   return "no error";
+}
+
+// A scalar as text: its type and value.
+std::string shown(const boost::any& value) {
+  if (const long long* integer = boost::any_cast<long long>(&value)) return "integer " + std::to_string(*integer);
+  if (const double* real = boost::any_cast<double>(&value)) return "real " + std::to_string(*real);
+  if (const Plist::Date* date = boost::any_cast<Plist::Date>(&value))
+    return "date " + std::to_string(date->timeAsEpoch());
+  if (const std::string* text = boost::any_cast<std::string>(&value)) return "string " + *text;
+  if (const Plist::data_type* data = boost::any_cast<Plist::data_type>(&value))
+    return "data " + std::string(data->begin(), data->end());
+  if (const bool* flag = boost::any_cast<bool>(&value)) return *flag ? "true" : "false";
+  return "?";
 }
 
 using Dict = std::map<std::string, boost::any>;
@@ -75,34 +89,28 @@ using Array = std::vector<boost::any>;
 
 }  // namespace
 
-TEST(BinaryPlist, IntegersAreUnsignedBelowEightBytesAndLow64BitsAbove) {
-  EXPECT_EQ(255, readAs<long long>(assemble({bytes({0x10, 0xFF})})));
-  EXPECT_EQ(-2, readAs<long long>(assemble({bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE})})));
-  EXPECT_EQ(4294967295LL, readAs<long long>(assemble({bytes({0x12, 0xFF, 0xFF, 0xFF, 0xFF})})));
-  const std::string wide = bytes({0x14}) + bigEndian(0x0102030405060708ULL, 8) + bigEndian(42, 8);
-  EXPECT_EQ(42, readAs<long long>(assemble({wide})));
-}
-
-TEST(BinaryPlist, RealsOfFourAndEightBytesAndDatesFrom2001) {
-  EXPECT_EQ(1.5, readAs<double>(assemble({bytes({0x23, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0})})));
-  EXPECT_EQ(1.5, readAs<double>(assemble({bytes({0x22, 0x3F, 0xC0, 0, 0})})));
-  EXPECT_EQ(978307200, readAs<Plist::Date>(assemble({bytes({0x33, 0, 0, 0, 0, 0, 0, 0, 0})})).timeAsEpoch());
-  // 2021-03-04T10:20:30Z is 636546030 seconds after 2001-01-01.
-  const std::string date = bytes({0x33, 0x41, 0xC2, 0xF8, 0x75, 0xF7, 0x00, 0x00, 0x00});
-  EXPECT_EQ(1614853230, readAs<Plist::Date>(assemble({date})).timeAsEpoch());
-  // An infinite date saturates instead of overflowing the conversion.
-  EXPECT_GT(readAs<Plist::Date>(assemble({bytes({0x33, 0x7F, 0xF0, 0, 0, 0, 0, 0, 0})})).timeAsEpoch(), 1LL << 62);
-}
-
-TEST(BinaryPlist, StringsDataAndTheExtendedCount) {
+TEST(BinaryPlist, ScalarsOfEveryKind) {
   const std::string twenty = "abcdefghijklmnopqrst";
-  EXPECT_EQ(twenty, readAs<std::string>(assemble({bytes({0x5F, 0x10, 0x14}) + twenty})));
-  EXPECT_EQ("abc", readAs<std::string>(assemble({bytes({0x53}) + "abc"})));
-  const std::string japanese = bytes({0x63, 0x65, 0xE5, 0x67, 0x2C, 0x8A, 0x9E});  // 日本語
-  EXPECT_EQ("日本語", readAs<std::string>(assemble({japanese})));
-  EXPECT_EQ(std::vector<char>({'A', 'B', 'C'}), readAs<std::vector<char>>(assemble({bytes({0x43}) + "ABC"})));
-  EXPECT_EQ(true, readAs<bool>(assemble({bytes({0x09})})));
-  EXPECT_EQ(false, readAs<bool>(assemble({bytes({0x08})})));
+  const std::pair<std::string, std::string> cases[] = {
+      // Integers are unsigned below eight bytes, and the low 64 bits above.
+      {bytes({0x10, 0xFF}), "integer 255"},
+      {bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}), "integer -2"},
+      {bytes({0x12, 0xFF, 0xFF, 0xFF, 0xFF}), "integer 4294967295"},
+      {bytes({0x14}) + bigEndian(0x0102030405060708ULL, 8) + bigEndian(42, 8), "integer 42"},
+      {bytes({0x23, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0}), "real 1.500000"},
+      {bytes({0x22, 0x3F, 0xC0, 0, 0}), "real 1.500000"},
+      // Dates count from 2001: 2021-03-04T10:20:30Z is 636546030 seconds later.
+      {bytes({0x33, 0, 0, 0, 0, 0, 0, 0, 0}), "date 978307200"},
+      {bytes({0x33, 0x41, 0xC2, 0xF8, 0x75, 0xF7, 0x00, 0x00, 0x00}), "date 1614853230"},
+      {bytes({0x33, 0x7F, 0xF0, 0, 0, 0, 0, 0, 0}), "date 9223372036854775807"},  // infinite: saturated
+      {bytes({0x5F, 0x10, 0x14}) + twenty, "string " + twenty},  // the count in an integer after the marker
+      {bytes({0x53}) + "abc", "string abc"},
+      {bytes({0x63, 0x65, 0xE5, 0x67, 0x2C, 0x8A, 0x9E}), "string 日本語"},
+      {bytes({0x43}) + "ABC", "data ABC"},
+      {bytes({0x09}), "true"},
+      {bytes({0x08}), "false"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.second, shown(read(assemble({c.first})))) << c.second;
 }
 
 TEST(BinaryPlist, ContainersWithKeysInByteOrderAndTheLaterDuplicateWinning) {
@@ -123,6 +131,10 @@ TEST(BinaryPlist, ContainersWithKeysInByteOrderAndTheLaterDuplicateWinning) {
   ASSERT_EQ(2u, ordered.size());
   EXPECT_EQ("z", ordered.begin()->first);
   EXPECT_EQ(3, boost::any_cast<long long>(ordered.at("z")));
+
+  // Sharing within reason is fine: one string referenced by three arrays.
+  const Array shared = readAs<Array>(assemble({bytes({0xA2, 1, 1}), bytes({0xA2, 2, 2}), bytes({0x51}) + "s"}));
+  EXPECT_EQ(2u, boost::any_cast<Array>(shared[1]).size());
 }
 
 TEST(BinaryPlist, TwoByteReferencesAndOffsetsAndATopObjectOtherThanZero) {
@@ -136,64 +148,51 @@ TEST(BinaryPlist, TwoByteReferencesAndOffsetsAndATopObjectOtherThanZero) {
   EXPECT_EQ("x", boost::any_cast<std::string>(array[1]));
 }
 
-TEST(BinaryPlist, ErrorTextsOfTheFormat) {
-  EXPECT_EQ("Plist: null byte encountered, unsure how to parse", errorOf(assemble({bytes({0x00})})));
-  EXPECT_EQ("Plist: fill byte encountered, unsure how to parse", errorOf(assemble({bytes({0x0F})})));
-  EXPECT_EQ(std::string("Plist: unknown header \x05"), errorOf(assemble({bytes({0x05})})));
-  EXPECT_EQ("This type is not supported", errorOf(assemble({bytes({0xA1, 1}), bytes({0x80, 1})})));
-  EXPECT_EQ("Error parsing dictionary.  Key can't be parsed as a string",
-            errorOf(assemble({bytes({0xD1, 1, 1}), bytes({0x10, 1})})));
+// Every malformed shape fails with Plist::Error, its text and the offset of
+// the object (or of the trailer field) at fault, without reading outside the
+// buffer, recursing without end or expanding without bound.
+TEST(BinaryPlist, MalformedDataFailsWithItsTextAndOffset) {
   std::string cutTable = assemble({bytes({0x10, 1}), bytes({0x10, 2})}, Layout{1, 2, 0});
-  // Shorten the offset table by one byte: its last entry is cut short.
   const std::size_t tableStart = 8 + 4;
-  cutTable.erase(tableStart + 3, 1);
+  cutTable.erase(tableStart + 3, 1);  // the offset table's last entry cut short
   cutTable.replace(cutTable.size() - 8, 8, bigEndian(tableStart, 8));
-  EXPECT_EQ("Out of bounds getRange", errorOf(cutTable));
-  EXPECT_EQ("Out of bounds getRange", errorOf(assemble({bytes({0x13, 1, 2})})));
-}
-
-TEST(BinaryPlist, MalformedStructureFailsCleanly) {
-  EXPECT_NE("no error", errorOf("bplist00" + std::string(31, '\0')));  // shorter than signature and trailer
   std::string beyond = assemble({bytes({0x10, 1})});
   beyond.replace(beyond.size() - 8, 8, bigEndian(1u << 30, 8));
-  EXPECT_NE("no error", errorOf(beyond));  // offset table beyond the data
-  EXPECT_NE("no error", errorOf(assemble({bytes({0x10, 1})}, Layout{1, 0, 0})));  // offsets of 0 bytes
-  EXPECT_NE("no error", errorOf(assemble({bytes({0xA1, 9})})));                   // reference outside the table
   std::string wildOffset = assemble({bytes({0x10, 1})});
-  wildOffset[wildOffset.size() - 33] = static_cast<char>(0xF0);                  // offset outside the objects
-  EXPECT_NE("no error", errorOf(wildOffset));
-  EXPECT_NE("no error", errorOf(assemble({bytes({0x5F, 0x13}) + bigEndian(1ULL << 62, 8)})));  // count too large
-  EXPECT_NE("no error", errorOf(assemble({bytes({0x6F, 0x13}) + bigEndian(~0ULL, 8)})));       // negative count
-  EXPECT_NE("no error", errorOf(assemble({bytes({0x5F, 0x51}) + "x"})));  // extended count not an integer
-  EXPECT_NE("no error", errorOf(assemble({bytes({0x21, 0, 0})})));        // a two-byte real
-}
+  wildOffset[wildOffset.size() - 33] = static_cast<char>(0xF0);
+  Objects expanding;  // each array holds the next one twice: 2^40 values from a few dozen bytes
+  for (int i = 0; i < 40; ++i) expanding.push_back(bytes({0xA2, i + 1, i + 1}));
+  expanding.push_back(bytes({0x10, 1}));
+  Objects deep;
+  for (int i = 0; i < 600; ++i) deep.push_back(bytes({0xA1}) + bigEndian(i + 1, 2));
+  deep.push_back(bytes({0xA0}));
 
-TEST(BinaryPlist, ContainersThatContainThemselvesAreRefused) {
-  EXPECT_NE("no error", errorOf(assemble({bytes({0xA1, 0})})));
-  EXPECT_NE("no error", errorOf(assemble({bytes({0xA1, 1}), bytes({0xD1, 2, 0}), bytes({0x51}) + "k"})));
-}
-
-TEST(BinaryPlist, SharedContainersCannotExpandWithoutBound) {
-  // Each array holds the next one twice: 2^40 values from a few dozen bytes.
-  Objects objects;
-  for (int i = 0; i < 40; ++i) objects.push_back(bytes({0xA2, i + 1, i + 1}));
-  objects.push_back(bytes({0x10, 1}));
-  EXPECT_NE("no error", errorOf(assemble(objects)));
-  // Sharing within reason is fine: one string referenced by three arrays.
-  const Array shared = readAs<Array>(assemble({bytes({0xA2, 1, 1}), bytes({0xA2, 2, 2}), bytes({0x51}) + "s"}));
-  EXPECT_EQ(2u, boost::any_cast<Array>(shared[1]).size());
-}
-
-TEST(BinaryPlist, NestingDeeperThan512LevelsIsRefused) {
-  Objects objects;
-  for (int i = 0; i < 600; ++i) objects.push_back(bytes({0xA1, 0, 0}).substr(0, 1) + bigEndian(i + 1, 2));
-  objects.push_back(bytes({0xA0}));
-  EXPECT_NE("no error", errorOf(assemble(objects, Layout{2, 2, 0})));
-}
-
-TEST(BinaryPlist, LoneSurrogateIsAPlistError) {
-  EXPECT_NE("no error", errorOf(assemble({bytes({0x61, 0xD8, 0x00})})));
-  EXPECT_NE("no error", errorOf(assemble({bytes({0x62, 0x00, 0x41, 0xDC, 0x00})})));
+  const std::pair<std::string, std::string> cases[] = {
+      {assemble({bytes({0x00})}), "Plist: null byte encountered, unsure how to parse @8"},
+      {assemble({bytes({0x0F})}), "Plist: fill byte encountered, unsure how to parse @8"},
+      {assemble({bytes({0x05})}), "Plist: unknown header \x05 @8"},
+      {assemble({bytes({0xA1, 1}), bytes({0x80, 1})}), "This type is not supported @10"},
+      {assemble({bytes({0xD1, 1, 1}), bytes({0x10, 1})}),
+       "Error parsing dictionary.  Key can't be parsed as a string @11"},
+      {cutTable, "Out of bounds getRange @14"},
+      {assemble({bytes({0x13, 1, 2})}), "Out of bounds getRange @8"},
+      {"bplist00" + std::string(31, '\0'), "Plist: binary data too short for its trailer @-1"},
+      {beyond, "Plist: offset table outside the data @35"},
+      {assemble({bytes({0x10, 1})}, Layout{1, 0, 0}), "Plist: offset table entries of 0 bytes @16"},
+      {assemble({bytes({0xA1, 9})}), "Plist: object reference 9 outside the offset table @9"},
+      {wildOffset, "Plist: object offset 240 outside the object table @10"},
+      {assemble({bytes({0x5F, 0x13}) + bigEndian(1ULL << 62, 8)}), "Out of bounds getRange @8"},  // count too large
+      {assemble({bytes({0x6F, 0x13}) + bigEndian(~0ULL, 8)}), "Out of bounds getRange @8"},      // negative count
+      {assemble({bytes({0x5F, 0x51}) + "x"}), "Plist: count is not an integer @8"},
+      {assemble({bytes({0x21, 0, 0})}), "Plist: real of 2 bytes @8"},
+      {assemble({bytes({0xA1, 0})}), "Plist: container 0 contains itself @8"},
+      {assemble({bytes({0xA1, 1}), bytes({0xD1, 2, 0}), bytes({0x51}) + "k"}), "Plist: container 0 contains itself @8"},
+      {assemble(expanding), "Plist: more values than the data can hold @121"},
+      {assemble(deep, Layout{2, 2, 0}), "Plist: nesting deeper than 512 levels @1544"},
+      {assemble({bytes({0x61, 0xD8, 0x00})}), "Plist: invalid UTF-16 string: a lone surrogate @8"},
+      {assemble({bytes({0x62, 0x00, 0x41, 0xDC, 0x00})}), "Plist: invalid UTF-16 string: a lone surrogate @8"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.second, errorOf(c.first)) << c.second;
 }
 
 // The UTF-16 strings of a binary file decode exactly as Boost.Locale's strict

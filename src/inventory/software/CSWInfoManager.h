@@ -24,8 +24,6 @@ class CSWInfoManager : public CBaseInfoManager {
   void loadForUbuntu(std::vector<tagAPPLIDATASTRUCT>& applications);
   void loadForRestDists(std::vector<tagAPPLIDATASTRUCT>& applications);
 
-  const std::vector<tagAPPLIDATASTRUCT>& applications() const { return vecApplications; }
-
  protected:
   std::vector<tagAPPLIDATASTRUCT> vecApplications;
 };

@@ -77,23 +77,21 @@ TEST(SoftwareLayout, RecordsInOrderWithLow32BitTimes) {
   EXPECT_EQ("写真", decoded.applications[1].strName);
 }
 
-TEST(SoftwareLayout, NoAppEntryMeansNoRecords) {
-  qztest::ScratchDir source;
-  tagWMISTRUCT record;
-  CSWInfoManager manager(source.path().string(), source.path().string(), record);
-  manager.load();
-  const fs::path file = source.path() / "out.dat";
-  manager.encodeInfo(file);
-  const std::string bytes = qztest::readFile(file);
-  EXPECT_EQ(std::string(8, '\0') + "QZ20EOF", bytes.substr(bytes.size() - 15));
-}
-
-TEST(SoftwareLayout, AppFolderCountsAsPresentButYieldsNothing) {
-  qztest::ScratchDir source;
-  fs::create_directory(source.path() / "app");
-  fs::create_directory(source.path() / "app_install");
-  tagWMISTRUCT record;
-  CSWInfoManager manager(source.path().string(), source.path().string(), record);
-  manager.load();
-  EXPECT_TRUE(manager.applications().empty());
+// Without an "app" entry no collector runs; an "app" folder is present but
+// holds nothing a collector can read. Either way the file has no records.
+TEST(SoftwareLayout, NoAppEntryOrAnAppFolderGivesNoRecords) {
+  for (const bool folders : {false, true}) {
+    qztest::ScratchDir source;
+    if (folders) {
+      fs::create_directory(source.path() / "app");
+      fs::create_directory(source.path() / "app_install");
+    }
+    tagWMISTRUCT record;
+    CSWInfoManager manager(source.path().string(), source.path().string(), record);
+    manager.load();
+    const fs::path file = source.path() / "out.dat";
+    manager.encodeInfo(file);
+    const std::string bytes = qztest::readFile(file);
+    EXPECT_EQ(std::string(8, '\0') + "QZ20EOF", bytes.substr(bytes.size() - 15)) << folders;
+  }
 }
