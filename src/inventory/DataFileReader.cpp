@@ -3,7 +3,11 @@
 #include "inventory/RecordLayout.h"
 #include "util/utils.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 CDataFileError::CDataFileError(const std::string& what, std::size_t offset)
     : std::runtime_error("byte offset " + std::to_string(offset) + ": " + what), offset_(offset) {}

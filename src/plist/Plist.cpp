@@ -7,12 +7,17 @@
 #include "plist/PlistXml.h"
 
 #include <boost/filesystem/operations.hpp>
+#include <boost/system/error_code.hpp>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <istream>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace Plist {
 

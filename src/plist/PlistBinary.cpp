@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace Plist {
 

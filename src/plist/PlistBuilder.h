@@ -8,6 +8,7 @@
 #include "plist/Plist.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <utility>
 

@@ -1,6 +1,7 @@
 #include "plist/SystemProfiler.h"
 
 #include <boost/filesystem/operations.hpp>
+#include <boost/system/error_code.hpp>
 
 #include <algorithm>
 #include <cstring>
