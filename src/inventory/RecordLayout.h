@@ -1,8 +1,9 @@
 // The records of the data files, each described once: its fields in file
 // order, each with its name (the key of the JSON dump), what it holds in
 // words (for the reader's messages) and the member that keeps it. The writer
-// (DataFileWriter), the reader and the JSON dump (DataFileReader) all walk
-// these descriptions; nothing else knows the layout.
+// (FieldWriter.h), the reader (DataFileReader.cpp) and the JSON dump
+// (DataFileJson.cpp) all walk these descriptions; nothing else knows the
+// layout.
 //
 // A description calls its visitor once per field:
 //   text(key, what, s)           a counted Shift-JIS text
