@@ -111,6 +111,9 @@ int main(int argc, char** argv) {
   if (options.randomDelay > 0) {
     std::random_device entropy;
     const long long delay = std::uniform_int_distribution<long long>(0, options.randomDelay)(entropy);
+    // Said at once, so that the log tells a waiting run from a missing one.
+    std::printf("qz-agent-launcher: starting the agent in %lld s\n", delay);
+    std::fflush(stdout);
     std::this_thread::sleep_for(std::chrono::seconds(delay));
   }
   const Mark mark = options.stamp.empty() ? Mark::Marked : markStamp(options.stamp);
