@@ -7,6 +7,7 @@
 
 #include "support/FaultProxy.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
 
