@@ -27,6 +27,11 @@ int main(int argc, char** argv) {
   rusage usage{};
   if (child < 0 || wait4(child, &status, 0, &usage) < 0) return 2;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%.6f %ld\n", seconds, usage.ru_maxrss);
+#ifdef __APPLE__
+  const long peakKilobytes = usage.ru_maxrss / 1024;  // macOS counts the peak in bytes
+#else
+  const long peakKilobytes = usage.ru_maxrss;  // Linux and the BSDs in kilobytes
+#endif
+  std::printf("%.6f %ld\n", seconds, peakKilobytes);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

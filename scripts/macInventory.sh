@@ -453,7 +453,9 @@ collect_mac() {
   bounded "$REPORT_BOUND" logical_disk.xml system_profiler -xml SPStorageDataType
   bounded "$REPORT_BOUND" nics system_profiler -xml SPNetworkDataType
   bounded "$APPLICATIONS_BOUND" app system_profiler -xml SPApplicationsDataType
-  bounded "$REPORT_BOUND" video system_profiler SPDisplaysDataType
+  # The property list, not the text report: the text's labels follow the
+  # Mac's language, which LC_ALL does not change.
+  bounded "$REPORT_BOUND" video.xml system_profiler -xml SPDisplaysDataType
   bounded "$REPORT_BOUND" hostname hostname
   bounded "$REPORT_BOUND" os sw_vers
   wait

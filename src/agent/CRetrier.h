@@ -22,7 +22,7 @@ class CRetrier {
   // under way then runs to its own time-out).
   static constexpr double kBudgetSeconds = 180;
   // Tries of one request at most, the first included.
-  static constexpr int kMaxTries = 7;
+  static constexpr int kMaxTries = 10;
 
   CRetrier(Sleep sleep, Clock clock, std::uint64_t seed, double budgetSeconds = kBudgetSeconds);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "agent/CAbstractListener.h"
+#include "agent/CRetrier.h"
 #include "inventory/hardware/WmiStruct.h"
 
 #include <map>
@@ -25,6 +26,9 @@ class CTransferCoordinator : public CAbstractListener {
   void setDestDir(const std::string& dir);
   void setConfigDir(const std::string& dir);
   void setVersion(const std::string& version);
+  // How long after its first request an upload may still try again after a
+  // transient failure (see CRetrier.h); 0 makes every failure final.
+  void setRetryBound(double seconds) { retryBound = seconds; }
 
   // Sets the source folder, then reads Config.ini.
   void init(const std::string& dir);
@@ -76,6 +80,7 @@ class CTransferCoordinator : public CAbstractListener {
   std::map<std::string, std::string> verifyOptions() const;
 
   std::map<std::string, std::string> mapParams;
+  double retryBound = CRetrier::kBudgetSeconds;
   std::string strSrcDir;
   std::string strDestDir;
   std::string strConfigDir;

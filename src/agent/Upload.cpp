@@ -94,7 +94,7 @@ bool CTransferCoordinator::upload() {
                   {"webdav_root", kSpoolRoot}});
   const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
   std::random_device entropy;
-  CRetrier retrier(&sleepFor, &secondsNow, (static_cast<std::uint64_t>(entropy()) << 32) | entropy());
+  CRetrier retrier(&sleepFor, &secondsNow, (static_cast<std::uint64_t>(entropy()) << 32) | entropy(), retryBound);
   const WebDAV::Reply checked = retrier.send([&] { return client->list("/").reply; });
   if (!checked.ok()) {
     explainRefusal(checked, WebDAV::get(verify, "ca_file"));

@@ -23,7 +23,9 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The leading figure of `text` ("2.6", blanks before it allowed) times the
 // factor of the unit that follows it, saturated to 32 bits; 0 without a
-// figure or a known unit.
+// figure or a known unit. Macs set to a language that writes a decimal comma
+// print "3,1 GHz"; the reports group no thousands, so a comma is a decimal
+// comma.
 unsigned int scaledFigure(const std::string& text, std::initializer_list<Unit> units) {
   constexpr unsigned long long kMax = 0xFFFFFFFFull;
   std::size_t i = text.find_first_not_of(" \t");
@@ -33,7 +35,7 @@ unsigned int scaledFigure(const std::string& text, std::initializer_list<Unit> u
   for (; i < text.size() && isDigit(text[i]); ++i)
     whole = std::min(whole * 10 + static_cast<unsigned>(text[i] - '0'), kMax + 1);
   unsigned long long fraction = 0, denominator = 1;
-  if (i < text.size() && text[i] == '.') {
+  if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
     for (++i; i < text.size() && isDigit(text[i]); ++i) {
       if (denominator < 1000000) {  // finer digits change no KiB or MHz
         fraction = fraction * 10 + static_cast<unsigned>(text[i] - '0');

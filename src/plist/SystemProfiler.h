@@ -20,14 +20,15 @@ boost::any readReport(const boost::filesystem::path& file, const ItemKeys& itemK
 // a dictionary holding it. Any other shape has no elements.
 Value itemList(const Value& root);
 
-// A size as the reports print it ("16 GB", "1536 MB", "1.5 TB") in KiB: KB,
-// MB, GB and TB are powers of 1024 and a fraction counts down to the KiB.
+// A size as the reports print it ("16 GB", "1536 MB", "1.5 TB", "1,5 TB") in
+// KiB: KB, MB, GB and TB are powers of 1024 and a fraction, after a decimal
+// point or comma, counts down to the KiB.
 // A text without one of these units after its figure gives 0; a size past
 // 32 bits of KiB (4 TB) gives 0xFFFFFFFF.
 unsigned int kibibytes(const std::string& text);
 
-// A clock speed as the reports print it ("2.6 GHz", "800 MHz") in MHz, read
-// as sizes are.
+// A clock speed as the reports print it ("2.6 GHz", "3,1 GHz", "800 MHz") in
+// MHz, read as sizes are.
 unsigned int megahertz(const std::string& text);
 
 }  // namespace Plist

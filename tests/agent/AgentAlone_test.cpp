@@ -4,6 +4,7 @@
 #include "support/SpoolServer.h"
 #include "support/TestFiles.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ Landed runAlone(const std::string& launcher) {
   fs::create_directory(result);
   for (const fs::directory_entry& file : fs::directory_iterator(kMacFixtures / "imac-2017"))
     fs::copy_file(file.path(), result / file.path().filename());
-  fs::copy_file(kMacFixtures / "decomposed" / "app", result / "app", fs::copy_option::overwrite_if_exists);
+  fs::copy_file(kMacFixtures / "decomposed" / "app", result / "app", fs::copy_options::overwrite_existing);
   const qztest::CommandResult run = qztest::runIn(dir.path(), launcher + " ./qz-agent");
   EXPECT_EQ(std::string::npos, run.output.find("upload err")) << run.output;
   const std::vector<std::string> spooled = server.spooledFiles();  // software (01) before hardware (12)

@@ -1,6 +1,7 @@
 // The agent program as deployed: a folder holding qz-agent and its script.
 #include "support/TestFiles.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "support/SpoolServer.h"
 #include "support/TestFiles.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
 

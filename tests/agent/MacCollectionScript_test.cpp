@@ -4,6 +4,7 @@
 #include "support/SpoolServer.h"
 #include "support/TestFiles.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ std::string systemProfiler(const std::string& oddReports) {
   SPMemoryDataType) file=mem.xml ;;
   SPStorageDataType) file=logical_disk.xml ;;
   SPNetworkDataType) file=nics ;;
-  SPDisplaysDataType) file=video ;;
+  SPDisplaysDataType) file=video.xml ;;
   SPApplicationsDataType) sleep 2; file=app ;;
   *) exit 0 ;;
 esac
@@ -84,7 +85,7 @@ TEST(MacCollectionScript, ReportsRunSideBySideAndAHungOneEndsAtItsBound) {
   // the run for a minute.
   EXPECT_LT(seconds, 8.0);
   const fs::path result = deploy.result();
-  for (const char* file : {"hardware.xml", "mem.xml", "logical_disk.xml", "nics", "video", "app", "os", "hostname"})
+  for (const char* file : {"hardware.xml", "mem.xml", "logical_disk.xml", "nics", "video.xml", "app", "os", "hostname"})
     EXPECT_EQ(qztest::readFile(kFixture / file), qztest::readFile(result / file)) << file;
   for (const char* file : {"nvme_disk.xml", "physical_disk.xml", "pata_disk.xml"}) {
     EXPECT_TRUE(fs::is_regular_file(result / file)) << file;

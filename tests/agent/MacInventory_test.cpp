@@ -7,8 +7,13 @@
 #include "support/TestFiles.h"
 #include "util/utils.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace fs = boost::filesystem;
 
@@ -22,13 +27,22 @@ struct MacRun {
   std::string hardwareBytes, softwareBytes;
 };
 
-// Copies a fixture Mac into a `result/` folder and runs one inventory over it.
-MacRun runOn(const std::string& fixture, const fs::path& fixtures = kMacFixtures) {
+// Copies a fixture Mac into a `result/` folder, leaving out the files named
+// in `leftOut` and putting those of the fixture folder `variant` (the same
+// Mac in another language) in place of its own, and runs one inventory over it.
+MacRun runOn(const std::string& fixture, const fs::path& fixtures = kMacFixtures,
+             const std::vector<std::string>& leftOut = {}, const std::string& variant = "") {
   qztest::ScratchDir dir;
   const fs::path result = dir.path() / "result";
   fs::create_directory(result);
-  for (const fs::directory_entry& file : fs::directory_iterator(fixtures / fixture))
-    fs::copy_file(file.path(), result / file.path().filename());
+  for (const fs::directory_entry& file : fs::directory_iterator(fixtures / fixture)) {
+    if (std::find(leftOut.begin(), leftOut.end(), file.path().filename().string()) == leftOut.end())
+      fs::copy_file(file.path(), result / file.path().filename());
+  }
+  if (!variant.empty()) {
+    for (const fs::directory_entry& file : fs::directory_iterator(kMacFixtures / variant))
+      fs::copy_file(file.path(), result / file.path().filename(), fs::copy_options::overwrite_existing);
+  }
   CTransferCoordinator coordinator;
   coordinator.setConfigDir(dir.path().string());
   coordinator.setDestDir(dir.path().string());
@@ -99,4 +113,22 @@ TEST(MacInventory, BinaryPropertyListsGiveTheSameFilesAsXml) {
     EXPECT_EQ(withoutTimes(xml.hardwareBytes), withoutTimes(binary.hardwareBytes)) << machine;
     EXPECT_EQ(withoutTimes(xml.softwareBytes), withoutTimes(binary.softwareBytes)) << machine;
   }
+}
+
+// The graphics report's property list (video.xml) names the adapters of the
+// English text report (video) whatever the Mac's language; the text of a Mac
+// set to Japanese, read alone, names none. A Mac whose language writes a
+// decimal comma ("2,3 GHz") gives the same clock speed.
+TEST(MacInventory, EveryLanguageGivesTheFilesOfAnEnglishMac) {
+  for (const char* machine : {"imac-2017", "macbook-air-m2", "macbook-pro-m3", "macbook-pro-2019"}) {
+    SCOPED_TRACE(machine);
+    expectFiles(machine, runOn(machine, kMacFixtures, {"video.xml"}));
+    expectFiles(machine, runOn(machine, kMacFixtures, {"video"}));
+  }
+  expectFiles("macbook-pro-2019", runOn("macbook-pro-2019", kMacFixtures, {}, "japanese"));
+  expectFiles("macbook-pro-2019", runOn("macbook-pro-2019", kMacFixtures, {}, "decimal-comma"));
+
+  const tagDECODEDFILE textOnly =
+      decodeDataFile(runOn("macbook-pro-2019", kMacFixtures, {"video.xml"}, "japanese").hardwareBytes);
+  EXPECT_TRUE(textOnly.hardware.vecMonitor.empty());
 }

@@ -154,6 +154,12 @@ const auto fileDelivered = [](FakeServer& server) { server.paths_[kSpool + kOwn]
 const auto claimHeld = [](FakeServer& server) { server.paths_["/agent/claim-QZ-0-1220261209093000/"] = kNow; };
 const auto putCut = [](FakeServer& server) { server.cutNextPut_ = true; };
 
+std::vector<Fault> everyPut(long status, int tries) {
+  std::vector<Fault> faults;
+  for (int nth = 1; nth <= tries; ++nth) faults.push_back({"PUT", nth, status});
+  return faults;
+}
+
 struct Case {
   const char* label;
   Server server;
@@ -192,11 +198,7 @@ std::vector<Case> cases() {
        false, true, {}, 0.5},
       {"RefusedLogin", kApache, {{"MKCOL", 3, 401}}, false, true, {}, 0},
       {"FullServerDisk", kApache, {{"PUT", 1, 507}}, false, true, {}, 0},
-      {"ServerGoneForGood",
-       kApache,
-       {{"PUT", 1, 502}, {"PUT", 2, 502}, {"PUT", 3, 502}, {"PUT", 4, 502}, {"PUT", 5, 502}, {"PUT", 6, 502},
-        {"PUT", 7, 502}},
-       false, true, {}, 20},
+      {"ServerGoneForGood", kApache, everyPut(502, CRetrier::kMaxTries), false, true, {}, 20},
   };
 }
 

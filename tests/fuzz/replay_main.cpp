@@ -1,6 +1,7 @@
 // Runs a fuzz target over every file of the folders given on the command
 // line, so seeds and the inputs of past crashes are replayed by every test
 // run, not only by the fuzzer.
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <boost/filesystem/fstream.hpp>
 

@@ -3,6 +3,7 @@
 
 #include "support/TestFiles.h"
 
+#include <boost/filesystem/exception.hpp>
 #include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "support/SpoolServer.h"
 
 #include <boost/filesystem/fstream.hpp>
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 
 #include <algorithm>

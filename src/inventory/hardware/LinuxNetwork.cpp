@@ -7,6 +7,7 @@
 #include "util/textscan.h"
 #include "util/utils.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 
 #include <algorithm>

@@ -6,6 +6,7 @@
 #include "inventory/hardware/CHWInfoManager.h"
 #include "support/TestFiles.h"
 
+#include <boost/filesystem/directory.hpp>
 #include <boost/filesystem/operations.hpp>
 
 namespace qztest {

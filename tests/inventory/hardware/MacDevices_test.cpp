@@ -9,12 +9,19 @@ using namespace mactest;
 
 namespace {
 
-std::vector<std::string> adapters(const std::string& video) {
+std::vector<std::string> adapters(const Files& files) {
   std::vector<std::string> out;
-  for (const tagMONITORSTRUCT& m : collect(&CHWInfoManager::loadVgaInfo_mac, {{"video", video}}).vecMonitor)
+  for (const tagMONITORSTRUCT& m : collect(&CHWInfoManager::loadVgaInfo_mac, files).vecMonitor)
     out.push_back(m.strName + "|" + std::to_string(m.dwVideoMemory) + "|" + std::to_string(m.dwHorzResolution) + "x" +
                   std::to_string(m.dwVertResolution) + "|" + std::to_string(m.dwBitsPerPixel));
   return out;
+}
+
+std::vector<std::string> adapters(const std::string& video) { return adapters(Files{{"video", video}}); }
+
+std::string display(const std::string& pixels, const std::string& looksLike, const std::string& depth) {
+  return dict({{"_name", str("Color LCD")}, {"_spdisplays_pixels", pixels}, {"_spdisplays_resolution", looksLike},
+               {"spdisplays_depth", depth}, {"spdisplays_main", str("spdisplays_yes")}});
 }
 
 }  // namespace
@@ -66,4 +73,40 @@ TEST(MacVideo, MegabyteLinesEndCleanly) {
             adapters("Chipset Model: " + blanks + "X\nResolution: " + digits + " x\nResolution:" + blanks + "1 x 2" +
                      blanks + "\nPixel Depth: " + digits + "-Bit Colour " + blanks + "16-Bit Color\n" + digits));
   EXPECT_EQ(std::vector<std::string>{"Y|0|0x0|4294967295"}, adapters("Chipset Model: Y\nPixel Depth: " + digits + "-Bit Color"));
+}
+
+// The property-list form: the same adapters and figures as the text rules,
+// from keys that no system language changes.
+TEST(MacVideo, XmlReportListsEachGpuShowingADisplayWithItsFirstDisplaysFigures) {
+  const auto gpu = [](const std::string& model, const std::string& vram, const std::string& shared,
+                      const std::string& displays) {
+    return dict({{"_name", str("kHW_" + model)}, {"sppci_model", model.empty() ? "" : str(model)},
+                 {"spdisplays_vram", vram}, {"spdisplays_vram_shared", shared}, {"spdisplays_ndrvs", displays}});
+  };
+  const std::string xml = report(
+      {gpu("Intel Iris", "", str("1536 MB"), ""),  // idle: no display
+       gpu("Radeon Pro 570", str("4096 MB"), "",
+           array({display(str("5120 x 2880"), str("2560 x 1440 @ 60.00Hz"), str("CGSThirtyBitColor")),
+                  display(str("3840 x 2160"), "", str("CGSThirtytwoBitColor"))})),
+       gpu("AMD Radeon Pro 5500M", str("1,5 GB"), str("512 MB"),
+           array({display("", str("1440 x 900 @ 60 Hz"), ""), display("", "", str("cgstwentyfourbitcolor"))})),
+       gpu("Apple M3 Max", "", "", array({display(str("3456 x 2234"), str("1728 x 1117 @ 120.00Hz"), "")})),
+       gpu("", "", "", array({display("", "", str("32-Bit Color (ARGB8888)"))})),
+       gpu("Odd depth", "", "", array({display(str("800 x 600"), "", str("CGSManyBitColor"))})),
+       gpu("No figures", str("2 GB"), "", array({display(str("unknown"), "", str("spdisplays_unknown")), str("x")})),
+       str("not a GPU")});
+  EXPECT_EQ((std::vector<std::string>{"Radeon Pro 570|4194304|5120x2880|30", "AMD Radeon Pro 5500M|1572864|1440x900|24",
+                                      "Apple M3 Max|0|3456x2234|0", "kHW_|0|0x0|32", "Odd depth|0|800x600|0"}),
+            adapters(Files{{"video.xml", xml}}));
+}
+
+// The property list is read whenever it can be; the text only without it.
+TEST(MacVideo, TextReportOnlyWithoutAReadableXmlReport) {
+  const std::string text = "Chipset Model: T\nResolution: 640 x 480\n";
+  const std::string xml = report({dict({{"sppci_model", str("X")},
+                                        {"spdisplays_ndrvs", array({display(str("1 x 2"), "", "")})}})});
+  EXPECT_EQ(std::vector<std::string>{"X|0|1x2|0"}, adapters(Files{{"video.xml", xml}, {"video", text}}));
+  EXPECT_EQ(std::vector<std::string>{}, adapters(Files{{"video.xml", report({})}, {"video", text}}));
+  for (const std::string& unusable : {std::string(), xml.substr(0, 200)})
+    EXPECT_EQ(std::vector<std::string>{"T|0|640x480|0"}, adapters(Files{{"video.xml", unusable}, {"video", text}}));
 }

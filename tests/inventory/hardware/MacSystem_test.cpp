@@ -43,6 +43,7 @@ TEST(MacSystem, OneProcessorRecordPerPackage) {
       {"", str("Apple M2 Ultra"), str("proc 24:16:8:0"), "", str("fast"), 1, "Apple M2 Ultra", 0, 24},
       {"", "", str("proc 8"), "", str("2.6GHz"), 1, "", 2600, 8},
       {"", "", str("12"), "", str("1.99999 GHz"), 1, "", 1999, 1},  // only the "proc" text is a count
+      {str("Intel Core i5"), "", integer(4), "", str("3,1 GHz"), 1, "Intel Core i5", 3100, 4},  // a decimal comma
       {"", "", str("proc 8 cores"), "", str("GHz 2"), 1, "", 0, 1},
       {"", "", integer(4), integer(1000000000000), integer(3), 256, "", 0, 0},  // a corrupt count is bounded
   };
@@ -65,7 +66,7 @@ TEST(MacMemory, SlotsOfEveryGroupAndUnifiedMemoryWithTheirSizeInKiB) {
   const auto slot = [](const std::string& size) { return dict({{"_name", str("DIMM0")}, {"dimm_size", size}}); };
   const std::string mem =
       report({dict({{"_items", array({slot(str("16 GB")), slot(str("512 MB")), slot(str("empty")), dict({}), str("x"),
-                                      slot(integer(8)), slot(str("4096 GB")), slot(str("1.5 GB")), slot(str("64KB")),
+                                      slot(integer(8)), slot(str("4096 GB")), slot(str("1,5 GB")), slot(str("64KB")),
                                       slot(str("GB 8")), slot(str("8 gigabytes"))})}}),
               str("not a group"), dict({{"_name", str("no inner list, no size")}}),
               dict({{"_items", array({slot(str("8 GB"))})}, {"SPMemoryDataType", str("1 GB")}}),
@@ -86,7 +87,8 @@ TEST(MacHardware, UnusableReportsGiveNothing) {
   const std::pair<Collector, const char*> collectors[] = {
       {&CHWInfoManager::loadSysInfo_mac, "hardware.xml"}, {&CHWInfoManager::loadMemInfo_mac, "mem.xml"},
       {&CHWInfoManager::loadDiskInfo_mac, "nvme_disk.xml"}, {&CHWInfoManager::loadPartitionInfo_mac, "logical_disk.xml"},
-      {&CHWInfoManager::loadNicInfo_mac, "nics"}, {&CHWInfoManager::loadVgaInfo_mac, "video"}};
+      {&CHWInfoManager::loadNicInfo_mac, "nics"}, {&CHWInfoManager::loadVgaInfo_mac, "video"},
+      {&CHWInfoManager::loadVgaInfo_mac, "video.xml"}};
   for (const auto& c : collectors) {
     for (const std::string& xml : unusableReports()) {
       const tagWMISTRUCT r = collect(c.first, {{c.second, xml}, {"hostname", "host"}});
