@@ -2,6 +2,8 @@
 // Shift-JIS strings, written without separators or padding.
 #include "inventory/FieldWriter.h"
 
+#include "util/sjistable.h"
+#include "util/textscan.h"
 #include "util/utils.h"
 
 #include <cstdint>
@@ -16,27 +18,22 @@ void appendLittleEndian(std::string& out, std::uint64_t value, int width) {
 }
 
 // Plain ASCII without NUL is its own Shift-JIS form.
-bool isPlainAscii(const std::string& text) {
-  for (unsigned char c : text)
-    if (c >= 0x80 || c == 0) return false;
-  return true;
-}
-
-bool isShiftJisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isPlainAscii(const std::string& text) { return wmi::isAscii(text) && text.find('\0') == std::string::npos; }
 
 // The longest prefix of at most `limit` bytes that ends on a character boundary.
 std::size_t shiftJisCutLength(const std::string& text, std::size_t limit) {
   if (text.size() <= limit) return text.size();
   std::size_t position = 0;
   while (position < limit) {
-    const std::size_t width = isShiftJisLeadByte(static_cast<unsigned char>(text[position])) ? 2 : 1;
+    const std::size_t width = wmi::isShiftJisLeadByte(static_cast<unsigned char>(text[position])) ? 2 : 1;
     if (position + width > limit) break;
     position += width;
   }
   return position;
 }
 
-void appendShiftJis(std::string& out, const std::string& bytes) {
+// A counted Shift-JIS string, cut at a character boundary.
+void appendCounted(std::string& out, const std::string& bytes) {
   const std::size_t n = shiftJisCutLength(bytes, CBaseInfoManager::kMaxStringBytes);
   if (n == 0) {
     out += '\0';
@@ -69,9 +66,9 @@ void appendTime(std::string& out, long long seconds) {
 
 void appendText(std::string& out, const std::string& text) {
   if (isPlainAscii(text))
-    appendShiftJis(out, text);
+    appendCounted(out, text);
   else
-    appendShiftJis(out, UTF8toSJIS(text));
+    appendCounted(out, UTF8toSJIS(text));
 }
 
 }  // namespace wmi

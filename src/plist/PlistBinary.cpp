@@ -1,6 +1,7 @@
 #include "plist/PlistBinary.h"
 
 #include "plist/PlistBuilder.h"
+#include "util/utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -81,19 +82,7 @@ bool utf8FromUtf16BigEndian(const unsigned char* units, std::size_t count, std::
       c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
       ++i;
     }
-    if (c < 0x800) {
-      *out++ = static_cast<char>(0xC0 | (c >> 6));
-      *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      *out++ = static_cast<char>(0xE0 | (c >> 12));
-      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *out++ = static_cast<char>(0xF0 | (c >> 18));
-      *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
+    out = wmi::writeUtf8(c, out);
   }
   text.assign(first, out);
   return true;

@@ -3,6 +3,7 @@
 
 #include "util/sjisfold.h"
 #include "util/sjistable.h"
+#include "util/textscan.h"
 #include "util/utf8.h"
 
 #include <cstddef>
@@ -12,12 +13,6 @@
 namespace wmi {
 
 namespace {
-
-bool isAscii(const std::string& text) {
-  for (unsigned char c : text)
-    if (c >= 0x80) return false;
-  return true;
-}
 
 enum class Utf8Text { kInvalid, kInRepertoire, kNeedsFolding };
 
@@ -58,10 +53,6 @@ Utf8Text scanUtf8(const std::string& text) {
     i += length;
   }
   return verdict;
-}
-
-bool isShiftJisLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 }  // namespace

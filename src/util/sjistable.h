@@ -22,4 +22,9 @@ void appendShiftJis(std::string& out, char32_t code);
 constexpr char32_t kNoReading = U'\uFFFD';
 char32_t readShiftJis(std::uint16_t code);
 
+// Whether a byte starts a two-byte Shift-JIS code.
+constexpr bool isShiftJisLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 }  // namespace wmi

@@ -13,6 +13,12 @@ namespace wmi {
 
 inline bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
+inline bool isAscii(const std::string& text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
 inline bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 // atoi/atoll rules (leading blanks, a sign, leading digits; 0 when there are

@@ -1,7 +1,7 @@
 // Linux operating system name, version and install date.
 #include "inventory/hardware/CHWInfoManager.h"
 
-#include "util/CLinuxVersionParser.h"
+#include "inventory/hardware/CLinuxVersionParser.h"
 #include "util/textscan.h"
 #include "util/utils.h"
 

@@ -5,6 +5,7 @@
 #include "inventory/hardware/CHWInfoManager.h"
 
 #include "plist/SystemProfiler.h"
+#include "util/textscan.h"
 #include "util/utils.h"
 
 #include <boost/filesystem/fstream.hpp>
@@ -81,8 +82,6 @@ bool findDepthConstant(const std::string& text, unsigned int& bits) {
   return findColourDepth(text, bits);
 }
 
-bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
 // The text report. Each adapter's block opens with "Chipset Model", and its
 // figures are its own. An adapter that shows a display is listed once: at its
 // first "Pixel Depth" (older systems) or "Framebuffer Depth" line, or, as
@@ -98,18 +97,18 @@ class DisplayReport {
     if (colon == std::string::npos) return;
     const std::string key = wmi::trim(text.substr(0, colon));
     const std::string value = wmi::trim(text.substr(colon + 1));
-    if (startsWith(key, "Chipset Model")) {
+    if (wmi::startsWith(key, "Chipset Model")) {
       end();
       pending_ = tagMONITORSTRUCT();
       pending_.strName = value;
       named_ = true;
       resolved_ = false;
     }
-    if (startsWith(key, "VRAM")) pending_.dwVideoMemory = Plist::kibibytes(value);
+    if (wmi::startsWith(key, "VRAM")) pending_.dwVideoMemory = Plist::kibibytes(value);
     // An adapter driving several displays is listed with the first one's.
-    if (!resolved_ && startsWith(key, "Resolution"))
+    if (!resolved_ && wmi::startsWith(key, "Resolution"))
       resolved_ = findResolution(value, pending_.dwHorzResolution, pending_.dwVertResolution);
-    if ((startsWith(key, "Pixel Depth") || startsWith(key, "Framebuffer Depth")) &&
+    if ((wmi::startsWith(key, "Pixel Depth") || wmi::startsWith(key, "Framebuffer Depth")) &&
         findColourDepth(value, pending_.dwBitsPerPixel) && named_)
       list();
   }

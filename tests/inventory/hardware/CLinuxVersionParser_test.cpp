@@ -1,6 +1,6 @@
 // The release parser over the "os" forms the collection script writes for
 // each family, and over the corners of the family rules.
-#include "util/CLinuxVersionParser.h"
+#include "inventory/hardware/CLinuxVersionParser.h"
 
 #include "support/TestFiles.h"
 

@@ -1,4 +1,4 @@
-#include "util/CLinuxVersionParser.h"
+#include "inventory/hardware/CLinuxVersionParser.h"
 
 #include "util/textscan.h"
 #include "util/utils.h"
