@@ -106,3 +106,16 @@ const tagWMIINFOSTRUCT& CBaseInfoManager::systemRecord() const {
   static const tagWMIINFOSTRUCT empty;
   return pWmiStruct->vecInfo.empty() ? empty : pWmiStruct->vecInfo.front();
 }
+
+void CBaseInfoManager::fillHeader(unsigned int formatVersion, unsigned int kindCode) {
+  const tagWMIINFOSTRUCT& system = systemRecord();
+  header.strMagic = "QZ20";
+  header.dwFormatVersion = formatVersion;
+  header.dwReserved = 0;
+  header.strComputerName = system.strComputerName;
+  header.dwFileNumber = static_cast<unsigned int>(qzFileNumber());
+  header.strAgentVersion = strVersion;
+  header.dwKindCode = kindCode;
+  header.dwExtCode = 1;
+  header.strUUID = system.strUUID;
+}

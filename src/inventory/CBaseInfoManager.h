@@ -77,6 +77,9 @@ class CBaseInfoManager {
   // one, or an empty one when there is none (the file then keeps its normal
   // shape with every system text empty).
   const tagWMIINFOSTRUCT& systemRecord() const;
+  // Fills the header of this run's file: its format version and kind, the
+  // names of the system record, the file number and the agent's version.
+  void fillHeader(unsigned int formatVersion, unsigned int kindCode);
 
   tagWMISTRUCT* pWmiStruct;
   std::string strSrcDir;

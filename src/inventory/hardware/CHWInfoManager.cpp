@@ -49,18 +49,7 @@ void CHWInfoManager::loadForLinux() {
   loadNicInfo(record);
 }
 
-void CHWInfoManager::buildHeader() {
-  const tagWMIINFOSTRUCT& system = systemRecord();
-  header.strMagic = "QZ20";
-  header.dwFormatVersion = 10008;
-  header.dwReserved = 0;
-  header.strComputerName = system.strComputerName;
-  header.dwFileNumber = static_cast<unsigned int>(qzFileNumber());
-  header.strAgentVersion = strVersion;
-  header.dwKindCode = 5;
-  header.dwExtCode = 1;
-  header.strUUID = system.strUUID;
-}
+void CHWInfoManager::buildHeader() { fillHeader(10008, 5); }
 
 bool CHWInfoManager::encodeInfo(const boost::filesystem::path& file) {
   CDataFileWriter out(file);

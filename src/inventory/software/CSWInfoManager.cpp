@@ -37,18 +37,7 @@ bool CSWInfoManager::load() {
   return true;
 }
 
-void CSWInfoManager::buildHeader() {
-  const tagWMIINFOSTRUCT& system = systemRecord();
-  header.strMagic = "QZ20";
-  header.dwFormatVersion = 10004;
-  header.dwReserved = 0;
-  header.strComputerName = system.strComputerName;
-  header.dwFileNumber = static_cast<unsigned int>(qzFileNumber());
-  header.strAgentVersion = strVersion;
-  header.dwKindCode = 1;
-  header.dwExtCode = 1;
-  header.strUUID = system.strUUID;
-}
+void CSWInfoManager::buildHeader() { fillHeader(10004, 1); }
 
 bool CSWInfoManager::encodeInfo(const boost::filesystem::path& file) {
   CDataFileWriter out(file);
