@@ -25,9 +25,9 @@ Regenerate on Debian 12 (glibc 2.36), after sjisfold_table.inc:
 """
 import ctypes
 import ctypes.util
-import importlib.util
 import os
 import platform
+import runpy
 import sys
 
 LC_ALL = 6  # glibc's value
@@ -37,10 +37,7 @@ RUN = 64  # scalar values per text in the check of whole texts
 def load_folding():
     """The folding tables of sjisfold-table.py, as the agent carries them."""
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sjisfold-table.py")
-    spec = importlib.util.spec_from_file_location("sjisfold_table", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module.Tables()
+    return runpy.run_path(path)["Tables"]()
 
 
 class Glibc:
