@@ -201,6 +201,18 @@ agent_output_ok() {
   if grep -q "$password" "$output"; then complain "the password was printed"; fi
 }
 
+# Runs /tmp/qz/case.sh in the root $1 over the overlay $2, then checks the
+# agent's output and the two files it delivered; $3 is the Debian version.
+run_case() {
+  local root=$1 scratch=$2 debian=$3 before="$work/before" status=0
+  ls "$landed" | sort >"$before"
+  "$here/scripts/chroot" run --scratch "$scratch" --timeout 300 "$root" -- sh /tmp/qz/case.sh \
+    >"$work/case.out" 2>"$work/case.err" || status=$?
+  [ "$status" = 0 ] || complain "$(cat "$work/case.out" "$work/case.err")"
+  agent_output_ok "$scratch/upper/tmp/qz/agent.out"
+  delivered "$before" "$debian"
+}
+
 config_ini() { printf '127.0.0.1\n%s\n0\n%s\n%s\n' "$port" "$login" "$password"; }
 
 deploy_in_chroot() {
@@ -223,7 +235,7 @@ deploy_in_chroot() {
 }
 
 deb_in_chroot() {
-  local suite=$1 debian=$2 root=$3 scratch="$work/scratch-$suite-deb" before="$work/before"
+  local suite=$1 debian=$2 root=$3 scratch="$work/scratch-$suite-deb"
   rm -rf "$scratch"
   # The test's files go into the root's /tmp, which keeps its mode.
   install -d -m 1777 "$scratch/upper/tmp"
@@ -246,13 +258,7 @@ for path in /opt/qz-agent /etc/qz-agent /lib/systemd/system/qz-agent.service /li
   if [ -e "\$path" ] || [ -L "\$path" ]; then echo "left after the purge: \$path" >&2; exit 1; fi
 done
 EOF
-  ls "$landed" | sort >"$before"
-  local status=0
-  "$here/scripts/chroot" run --scratch "$scratch" --timeout 300 "$root" -- sh /tmp/qz/case.sh \
-    >"$work/case.out" 2>"$work/case.err" || status=$?
-  [ "$status" = 0 ] || complain "$(cat "$work/case.out" "$work/case.err")"
-  agent_output_ok "$scratch/upper/tmp/qz/agent.out"
-  delivered "$before" "$debian"
+  run_case "$root" "$scratch" "$debian"
   # Nothing is left in the root (the overlay holds every change) but the
   # state and logs of apt and dpkg and the test's own /tmp: no file, no link,
   # nothing named after the package. (dpkg removes /opt when the purge leaves
@@ -273,7 +279,7 @@ EOF
 # glibc or libcurl), the installed agent delivers, and rpm -e removes it all
 # but the edited Config.ini, kept as Config.ini.rpmsave.
 rpm_in_chroot() {
-  local root=$1 scratch="$work/scratch-rpm" before="$work/before"
+  local root=$1 scratch="$work/scratch-rpm"
   rm -rf "$scratch"
   install -d -m 1777 "$scratch/upper/tmp"
   mkdir -p "$scratch/upper/tmp/qz"
@@ -293,13 +299,7 @@ for path in /opt/qz-agent /usr/lib/systemd/system/qz-agent.service /usr/lib/syst
 done
 [ "\$(ls /etc/qz-agent)" = Config.ini.rpmsave ] || { echo "/etc/qz-agent holds: \$(ls /etc/qz-agent)" >&2; exit 1; }
 EOF
-  ls "$landed" | sort >"$before"
-  local status=0
-  "$here/scripts/chroot" run --scratch "$scratch" --timeout 300 "$root" -- sh /tmp/qz/case.sh \
-    >"$work/case.out" 2>"$work/case.err" || status=$?
-  [ "$status" = 0 ] || complain "$(cat "$work/case.out" "$work/case.err")"
-  agent_output_ok "$scratch/upper/tmp/qz/agent.out"
-  delivered "$before" 12
+  run_case "$root" "$scratch" 12
   rm -rf "$scratch"
 }
 
