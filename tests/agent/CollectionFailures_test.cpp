@@ -1,6 +1,7 @@
 // The coordinator on result folders whose collection script named sources
 // it could not collect (result/failed): which data files are made, and what
 // standard error says.
+#include "InventoryRun.h"
 #include "agent/CTransferCoordinator.h"
 #include "inventory/DataFileReader.h"
 #include "support/TestFiles.h"
@@ -57,16 +58,10 @@ Outcome inventory(bool mac, const std::string& marker) {
   else if (marker != "<none>")
     dir.write("result/failed", marker);
   CTransferCoordinator coordinator;
-  coordinator.setConfigDir(dir.path().string());
-  coordinator.setDestDir(dir.path().string());
-  coordinator.init(result.string());
-  coordinator.setVersion("1.0.0.0");
-  testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  coordinator.start();
+  qztest::makeDataFiles(coordinator, dir.path(), result);
   Outcome outcome;
   outcome.errors = testing::internal::GetCapturedStderr();
-  testing::internal::GetCapturedStdout();
   for (const std::string& file : coordinator.outFiles())
     (fs::path(file).filename().string().compare(0, 7, "QZ-0-12") == 0 ? outcome.hardware : outcome.software) =
         fields(file);

@@ -1,5 +1,6 @@
 // The coordinator in-process: the run, its files before clean-up, messages
 // and the operations log.
+#include "InventoryRun.h"
 #include "agent/CTransferCoordinator.h"
 
 #include "inventory/DataFileReader.h"
@@ -30,13 +31,7 @@ TEST(Coordinator, EmptyCollectionWritesBothFilesWithEmptyListsThenDeletesThem) {
   qztest::ScratchDir dir;
   fs::create_directory(dir.path() / "result");
   CTransferCoordinator coordinator;
-  coordinator.setConfigDir(dir.path().string());
-  coordinator.setDestDir(dir.path().string());
-  coordinator.init((dir.path() / "result").string());
-  coordinator.setVersion("1.0.0.0");
-  testing::internal::CaptureStdout();
-  coordinator.start();
-  testing::internal::GetCapturedStdout();
+  qztest::makeDataFiles(coordinator, dir.path(), dir.path() / "result");
 
   const std::vector<std::string> files = coordinator.outFiles();
   ASSERT_EQ(2u, files.size());

@@ -1,6 +1,7 @@
 // The real collection script and the agent's inventory run on this machine,
 // in a deploy folder of their own: both data files, checked with qz-dump and
 // decoded, against facts this test gathers from the machine by other means.
+#include "InventoryRun.h"
 #include "agent/CTransferCoordinator.h"
 #include "inventory/DataFileReader.h"
 #include "support/SpoolServer.h"
@@ -180,13 +181,7 @@ struct Inventory {
   inventory.script = qztest::runIn(deploy, "./macInventory.sh a");
   inventory.staleLeft = fs::exists(deploy / "result" / "stale");
   CTransferCoordinator coordinator;
-  coordinator.setConfigDir(deploy.string());
-  coordinator.setDestDir(deploy.string());
-  coordinator.init((deploy / "result").string());
-  coordinator.setVersion("1.0.0.0");
-  testing::internal::CaptureStdout();
-  coordinator.start();
-  testing::internal::GetCapturedStdout();
+  qztest::makeDataFiles(coordinator, deploy, deploy / "result");
   const std::vector<std::string> files = coordinator.outFiles();
   if (files.size() == 2) {
     inventory.dumpStatus = qztest::runIn(deploy, std::string(QZ_DUMP_PATH) + " " + files[0] + " " + files[1] + " >/dev/null").status;

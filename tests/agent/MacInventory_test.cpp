@@ -1,6 +1,7 @@
 // Whole Mac collections (system_profiler reports and text files) through the
 // coordinator on this machine: both data files read back and compared field
 // by field with what the reports hold (tests/fixtures/macos/expected).
+#include "InventoryRun.h"
 #include "agent/CTransferCoordinator.h"
 
 #include "inventory/DataFileReader.h"
@@ -44,13 +45,7 @@ MacRun runOn(const std::string& fixture, const fs::path& fixtures = kMacFixtures
       fs::copy_file(file.path(), result / file.path().filename(), fs::copy_options::overwrite_existing);
   }
   CTransferCoordinator coordinator;
-  coordinator.setConfigDir(dir.path().string());
-  coordinator.setDestDir(dir.path().string());
-  coordinator.init(result.string());
-  coordinator.setVersion("1.0.0.0");
-  testing::internal::CaptureStdout();
-  coordinator.start();
-  testing::internal::GetCapturedStdout();
+  qztest::makeDataFiles(coordinator, dir.path(), result);
   const MacRun run{qztest::readFile(coordinator.outFiles().at(0)), qztest::readFile(coordinator.outFiles().at(1))};
   coordinator.cleanup();
   return run;
