@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ServerFault{"Spell503", "status 503 until {in 5 s} retry-after 5\n", nullptr, true, 0},
         // Ten tries in a row refused stay possible: a file may be lost, but not silently.
-        ServerFault{"Every3rd503", "status 503 rate 0.3 retry-after 1\n", nullptr, false, 0},
+        ServerFault{"Random503On30Percent", "status 503 rate 0.3 retry-after 1\n", nullptr, false, 0},
         ServerFault{"GracefulRestart", "", [](SpoolServer& s) { pause(0.8), s.restart(); }, true, 0},
         ServerFault{"HardRestart", "", [](SpoolServer& s) { pause(0.8), s.restart(true); }, true, 0},
         ServerFault{"Outage3s", "", [](SpoolServer& s) { pause(0.8), s.restart(false, 3); }, true, 0},
